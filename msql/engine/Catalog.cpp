@@ -14,7 +14,10 @@ namespace msql {
 namespace {
 
 std::string IndexStorage(const TableInfo& table, int64_t indexId) {
-    return Quote("i" + std::to_string(table.id) + "_" + std::to_string(indexId));
+    std::string name = NumberedName('i', table.id);
+    name += '_';
+    name += std::to_string(indexId);
+    return Quote(name);
 }
 
 std::string JoinFields(const std::vector<int>& fields) {
@@ -142,8 +145,8 @@ void Catalog::CreateTable(const msql::CreateTable& create) {
         s.Bind(5, static_cast<int64_t>(def.length));
         s.Bind(6, static_cast<int64_t>(def.notNull ? 1 : 0));
         s.Run();
-        columns += "c" + std::to_string(pos) + ", ";
-        if (def.type == REAL_TYPE) columns += "p" + std::to_string(pos) + ", ";
+        columns += NumberedName('c', pos) + ", ";
+        if (def.type == REAL_TYPE) columns += NumberedName('p', pos) + ", ";
     }
     TableInfo info;
     info.id = id;
@@ -182,7 +185,7 @@ void Catalog::CreateIndex(const TableInfo& table, const std::string& name, bool 
     std::string columns;
     for (int f : fields) {
         if (!columns.empty()) columns += ", ";
-        columns += "c" + std::to_string(f);
+        columns += NumberedName('c', f);
     }
     db_.Exec(std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + IndexStorage(table, id) +
              " ON " + table.Storage() + " (" + columns + ")");

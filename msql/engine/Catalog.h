@@ -19,8 +19,8 @@ struct ColumnInfo {
     bool notNull = false;
     int position = 0;     // 0-based declaration order
     bool indexed = false; // part of some index: NULL is refused
-    std::string Storage() const { return "c" + std::to_string(position); }
-    std::string Decimals() const { return "p" + std::to_string(position); } // REAL columns only
+    std::string Storage() const { return NumberedName('c', position); }
+    std::string Decimals() const { return NumberedName('p', position); } // REAL columns only
 };
 
 struct IndexInfo {
@@ -36,7 +36,7 @@ struct TableInfo {
     std::vector<ColumnInfo> columns;
     std::vector<IndexInfo> indexes; // in creation order
 
-    std::string Storage() const { return Quote("t" + std::to_string(id)); }
+    std::string Storage() const { return Quote(NumberedName('t', id)); }
     const ColumnInfo* FindColumn(const std::string& column) const;
     const IndexInfo* FindIndex(const std::string& index) const;
 };

@@ -81,7 +81,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
         Source source;
         source.table = ctx.catalog.Require(s.tables[i].name);
         source.alias = s.tables[i].alias;
-        source.sqlAlias = "a" + std::to_string(i);
+        source.sqlAlias = NumberedName('a', i);
         scope.sources.push_back(std::move(source));
     }
 

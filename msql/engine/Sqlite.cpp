@@ -136,6 +136,12 @@ void Transaction::Commit() {
     open_ = false;
 }
 
+std::string NumberedName(char prefix, int64_t number) {
+    std::string name(1, prefix);
+    name += std::to_string(number);
+    return name;
+}
+
 std::string Quote(std::string_view identifier) {
     std::string out = "\"";
     for (char c : identifier) {

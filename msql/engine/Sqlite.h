@@ -88,6 +88,9 @@ private:
     bool open_ = false;
 };
 
+// A generated name: a letter followed by a number ("c3", "t12").
+std::string NumberedName(char prefix, int64_t number);
+
 // Double-quotes a generated SQLite identifier.
 std::string Quote(std::string_view identifier);
 
