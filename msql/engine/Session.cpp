@@ -52,7 +52,8 @@ void MakeFolder(const std::string& path) {
 } // namespace
 
 struct Session::Database {
-    explicit Database(const std::string& path) : sqlite(path, false), catalog(sqlite) {
+    Database(const std::string& path, int busyTimeoutMs)
+        : sqlite(path, false, busyTimeoutMs), catalog(sqlite) {
         RegisterPatternFunctions(sqlite.Handle());
     }
     SqliteDb sqlite;
@@ -78,7 +79,7 @@ std::string Session::PathOf(const std::string& name) const {
 void Session::SelectDatabase(const std::string& name) {
     if (!ValidDatabaseName(name) || !FileExists(PathOf(name)))
         throw Error("Unknown database \"" + name + "\"");
-    auto db = std::make_unique<Database>(PathOf(name));
+    auto db = std::make_unique<Database>(PathOf(name), busyTimeoutMs_);
     // A failed selection leaves no database selected (mSQL 4.2 kept the bad name).
     db_ = std::move(db);
     dbName_ = name;
@@ -89,7 +90,7 @@ void Session::CreateDatabase(const std::string& name) {
         throw Error("Error creating database (Invalid database name \"" + name + "\")");
     std::string path = PathOf(name);
     if (FileExists(path)) throw Error("Error creating database : " + name + " exists!");
-    SqliteDb db(path, true);
+    SqliteDb db(path, true, busyTimeoutMs_);
     Catalog::Initialize(db);
 }
 

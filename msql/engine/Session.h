@@ -17,6 +17,8 @@ namespace msql {
 class Session {
 public:
     // Uses (and creates when missing) the data folder. Throws Error when it cannot be created.
+    // A database locked by another connection is waited for $MSQL_BUSY_TIMEOUT milliseconds
+    // (default 10 seconds) before the statement fails.
     Session(std::string dataDir, std::string user);
     ~Session();
     Session(const Session&) = delete;
@@ -47,6 +49,7 @@ private:
     std::string dataDir_;
     std::string user_;
     std::string dbName_;
+    int busyTimeoutMs_ = 10000;
     std::unique_ptr<Database> db_;
 };
 

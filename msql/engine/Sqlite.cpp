@@ -7,15 +7,13 @@
 namespace msql {
 
 namespace {
-constexpr int kBusyTimeoutMs = 10000;
 constexpr size_t kMaxCachedStatements = 128;
 } // namespace
 
 void ThrowSqliteError(sqlite3* db, int rc) {
     int primary = rc & 0xff;
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-        throw Error("Database is locked by another connection (timed out after " +
-                    std::to_string(kBusyTimeoutMs / 1000) + " seconds)");
+        throw Error("Database is locked by another connection; gave up waiting for it");
     if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
         throw Error("Non unique value for unique index");
     throw Error(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
@@ -78,7 +76,7 @@ std::string Stmt::Text(int column) const {
     return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
-SqliteDb::SqliteDb(const std::string& path, bool create) {
+SqliteDb::SqliteDb(const std::string& path, bool create, int busyTimeoutMs) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -88,7 +86,7 @@ SqliteDb::SqliteDb(const std::string& path, bool create) {
         throw Error("Can't open database file \"" + path + "\" (" + message + ")");
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, busyTimeoutMs);
 }
 
 SqliteDb::~SqliteDb() {

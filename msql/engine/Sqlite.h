@@ -53,8 +53,9 @@ private:
 // An open SQLite database file with a small cache of prepared statements.
 class SqliteDb {
 public:
-    // Opens an existing file (create = false) or creates it. Throws Error on failure.
-    SqliteDb(const std::string& path, bool create);
+    // Opens an existing file (create = false) or creates it. A locked database is waited for up
+    // to busyTimeoutMs before a statement fails. Throws Error on failure.
+    SqliteDb(const std::string& path, bool create, int busyTimeoutMs);
     SqliteDb(const SqliteDb&) = delete;
     SqliteDb& operator=(const SqliteDb&) = delete;
     ~SqliteDb();

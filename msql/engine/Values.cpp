@@ -214,12 +214,14 @@ void AppendInteger(std::string& out, int64_t value) {
 }
 
 void AppendReal(std::string& out, double value, int decimals) {
-    char buf[64];
-    int n = std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-    if (n >= 0 && static_cast<size_t>(n) < sizeof buf) {
-        out.append(buf, static_cast<size_t>(n));
+    char buf[128];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (r.ec == std::errc()) {
+        out.append(buf, r.ptr);
         return;
     }
+    // Very large values or many decimals: format into a buffer of the exact size.
+    int n = std::snprintf(nullptr, 0, "%.*f", decimals, value);
     std::string big(static_cast<size_t>(n) + 1, '\0');
     std::snprintf(big.data(), big.size(), "%.*f", decimals, value);
     big.pop_back();
@@ -237,22 +239,36 @@ void AppendMoney(std::string& out, int64_t cents) {
     out += static_cast<char>('0' + cents % 10);
 }
 
+namespace {
+// Appends `value` as exactly `width` digits (zero-padded; wider values keep all their digits).
+void AppendPadded(std::string& out, int64_t value, int width) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, value < 0 ? -value : value);
+    auto digits = static_cast<int>(r.ptr - buf);
+    if (value < 0) out += '-';
+    if (digits < width) out.append(static_cast<size_t>(width - digits), '0');
+    out.append(buf, r.ptr);
+}
+} // namespace
+
 void AppendDate(std::string& out, int64_t encoded) {
     int64_t day = encoded % 32;
     int64_t month = encoded / 32 % 16;
     int64_t year = encoded / 512 - 4096;
     if (month < 1 || month > 12) month = 1;
-    char buf[32];
-    int n = std::snprintf(buf, sizeof buf, "%02d-%s-%04d", static_cast<int>(day), kMonths[month - 1],
-                          static_cast<int>(year));
-    out.append(buf, static_cast<size_t>(n));
+    AppendPadded(out, day, 2);
+    out += '-';
+    out.append(kMonths[month - 1], 3);
+    out += '-';
+    AppendPadded(out, year, 4);
 }
 
 void AppendTime(std::string& out, int64_t encoded) {
-    char buf[32];
-    int n = std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", static_cast<int>(encoded / 4096),
-                          static_cast<int>(encoded / 64 % 64), static_cast<int>(encoded % 64));
-    out.append(buf, static_cast<size_t>(n));
+    AppendPadded(out, encoded / 4096, 2);
+    out += ':';
+    AppendPadded(out, encoded / 64 % 64, 2);
+    out += ':';
+    AppendPadded(out, encoded % 64, 2);
 }
 
 int64_t MoneyCentsFromReal(double value) {

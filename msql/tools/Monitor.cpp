@@ -79,6 +79,10 @@ private:
             if (c == '\'') {
                 inString_ = true;
                 buffer_ += c;
+            } else if (c == '#') {
+                // A comment runs to the end of the line; quotes and ';' in it mean nothing.
+                buffer_ += line.substr(i);
+                return true;
             } else if (c == ';') {
                 Send();
             } else if (c == '\\' && i + 1 < line.size()) {
