@@ -3,6 +3,7 @@
 #include "MsqlFixture.h"
 
 #include <cstring>
+#include <fstream>
 
 using namespace msqltest;
 
@@ -163,4 +164,30 @@ TEST_F(Api, ConfigurationDefaults) {
     EXPECT_STREQ(msqlGetCharConf(C("general"), C("unix_port")), "/usr/local/Hughes/msql2.sock");
     EXPECT_EQ(msqlGetCharConf(C("general"), C("no_such_entry")), nullptr);
     EXPECT_EQ(msqlLoadConfigFile(C("/nonexistent/msql.conf")), -1); // already loaded by connect
+}
+
+TEST_F(Api, UserConnectNamesTheUser) {
+    int other = msqlUserConnect(C(""), C("alice"));
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(msqlSelectDB(other, C("test")), 0);
+    Exec("create table t (a int)");
+    ASSERT_EQ(msqlQuery(other, C("select _user from t")), 1);
+    m_result* r = msqlStoreResult();
+    EXPECT_EQ(ReadRows(r), (Rows{{"alice"}}));
+    msqlFreeResult(r);
+    msqlClose(other);
+}
+
+TEST_F(Api, CarriageReturnsAreWhitespace) {
+    Exec("create table t (a int)\r\n");
+    EXPECT_EQ(Exec("insert into t\r\nvalues (1)\r\n"), 1);
+}
+
+TEST_F(Api, ListDBsShowsOnlyDatabases) {
+    std::ofstream(dataDir + "/notes.txt") << "x";
+    std::ofstream(dataDir + "/.hidden.msql") << "x";
+    m_result* dbs = msqlListDBs(sock);
+    ASSERT_NE(dbs, nullptr);
+    EXPECT_EQ(ReadRows(dbs), (Rows{{"test"}}));
+    msqlFreeResult(dbs);
 }

@@ -67,3 +67,11 @@ TEST_F(Monitor, UnknownDatabaseFailsToStart) {
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("ERROR : Unknown database \"nosuch\""), std::string::npos) << out;
 }
+
+TEST_F(Monitor, CommentsWithQuotesDoNotConfuseStatementEnds) {
+    int status = 0;
+    std::string out =
+        Run("test", "# it's a comment; really\ncreate table t (a int);\nselect a from t;\n", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("0 row(s) modified or retrieved."), std::string::npos) << out;
+}
