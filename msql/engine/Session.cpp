@@ -63,6 +63,10 @@ struct Session::Database {
 Session::Session(std::string dataDir, std::string user)
     : dataDir_(std::move(dataDir)), user_(std::move(user)) {
     MakeFolder(dataDir_);
+    if (const char* env = std::getenv("MSQL_BUSY_TIMEOUT"); env && *env) {
+        long ms = std::strtol(env, nullptr, 10);
+        busyTimeoutMs_ = static_cast<int>(std::clamp(ms, 0L, 3600000L));
+    }
 }
 
 Session::~Session() = default;
