@@ -139,12 +139,12 @@ StoredValue DateOrTime(int type, const std::string& text) {
 
 StoredValue LiteralForColumn(const Literal& literal, int type, int length, const std::string& field) {
     if (literal.kind == Literal::Kind::Null) return {};
-    const std::string wrongType = "Literal value for '" + field + "' is wrong type";
+    auto wrongType = [&field] { return Error("Literal value for '" + field + "' is wrong type"); };
     if (IsNumericType(type)) {
-        if (!IsNumericLiteral(literal)) throw Error(wrongType);
+        if (!IsNumericLiteral(literal)) throw wrongType();
         return Numeric(type, literal);
     }
-    if (literal.kind != Literal::Kind::String) throw Error(wrongType);
+    if (literal.kind != Literal::Kind::String) throw wrongType();
     if (type == DATE_TYPE || type == TIME_TYPE) {
         if (literal.text.empty()) return {}; // '' stores NULL
         return DateOrTime(type, literal.text);
@@ -158,12 +158,12 @@ StoredValue LiteralForColumn(const Literal& literal, int type, int length, const
 }
 
 StoredValue LiteralForComparison(const Literal& literal, int type, const std::string& field) {
-    const std::string badType = "Bad type for comparison of '" + field + "'";
+    auto badType = [&field] { return Error("Bad type for comparison of '" + field + "'"); };
     if (IsNumericType(type)) {
-        if (!IsNumericLiteral(literal)) throw Error(badType);
+        if (!IsNumericLiteral(literal)) throw badType();
         return Numeric(type, literal);
     }
-    if (literal.kind != Literal::Kind::String) throw Error(badType);
+    if (literal.kind != Literal::Kind::String) throw badType();
     if (type == DATE_TYPE || type == TIME_TYPE) return DateOrTime(type, literal.text);
     StoredValue v;
     v.kind = StoredValue::Kind::Text;
