@@ -8,6 +8,14 @@
 #include <type_traits>
 #include <vector>
 
+// The structures keep mSQL's member order with natural alignment (LP64 sizes).
+static_assert(sizeof(void*) != 8 || sizeof(m_field) == 32);
+static_assert(sizeof(void*) != 8 || sizeof(m_data) == 24);
+static_assert(sizeof(void*) != 8 || sizeof(m_fdata) == 40);
+static_assert(sizeof(void*) != 8 || sizeof(m_result) == 40);
+static_assert(sizeof(m_seq) == 8);
+static_assert(offsetof(m_result, numRows) == 4 * sizeof(void*));
+
 namespace msql {
 
 namespace {
