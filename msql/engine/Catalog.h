@@ -1,0 +1,75 @@
+// The catalog of one mSQL database: tables, their columns, indexes and sequences, kept in SQLite
+// tables of the database file beside the data tables it describes.
+#pragma once
+
+#include "engine/Ast.h"
+#include "engine/Sqlite.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace msql {
+
+struct ColumnInfo {
+    std::string name;
+    int type = 0;
+    int length = 0;
+    bool notNull = false;
+    int position = 0;     // 0-based declaration order
+    bool indexed = false; // part of some index: NULL is refused
+    std::string Storage() const { return NumberedName('c', position); }
+    std::string Decimals() const { return NumberedName('p', position); } // REAL columns only
+};
+
+struct IndexInfo {
+    int64_t id = 0; // creation order
+    std::string name;
+    bool unique = false;
+    std::vector<int> fields; // column positions in key order
+};
+
+struct TableInfo {
+    int64_t id = 0;
+    std::string name;
+    std::vector<ColumnInfo> columns;
+    std::vector<IndexInfo> indexes; // in creation order
+
+    std::string Storage() const { return Quote(NumberedName('t', id)); }
+    const ColumnInfo* FindColumn(const std::string& column) const;
+    const IndexInfo* FindIndex(const std::string& index) const;
+};
+
+struct SequenceInfo {
+    int64_t step = 1;
+    int64_t value = 1;
+};
+
+class Catalog {
+public:
+    explicit Catalog(SqliteDb& db) : db_(db) {}
+
+    // Creates the catalog tables in a new database file.
+    static void Initialize(SqliteDb& db);
+
+    std::optional<TableInfo> Find(const std::string& table);
+    // Like Find, but throws `Unknown table "<t>"`.
+    TableInfo Require(const std::string& table);
+    std::vector<std::string> TableNames();
+
+    void CreateTable(const CreateTable& create);
+    void DropTable(const TableInfo& table);
+    void CreateIndex(const TableInfo& table, const std::string& name, bool unique,
+                     const std::vector<int>& fields);
+    void DropIndex(const TableInfo& table, const IndexInfo& index);
+
+    std::optional<SequenceInfo> Sequence(const TableInfo& table);
+    void SetSequence(const TableInfo& table, const SequenceInfo& sequence);
+    void DropSequence(const TableInfo& table);
+
+private:
+    SqliteDb& db_;
+};
+
+} // namespace msql

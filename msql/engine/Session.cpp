@@ -1,0 +1,214 @@
+// The embedded engine's connection: each mSQL database is the SQLite file <name>.msql in the data
+// folder. Several connections (also from several processes) may share a folder; SQLite's locking
+// serialises writers and a busy database waits a bounded time.
+#include "engine/Session.h"
+
+#include "engine/Error.h"
+#include "engine/Parser.h"
+#include "engine/Patterns.h"
+
+#include "msql.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace msql {
+
+namespace {
+
+constexpr const char* kSuffix = ".msql";
+
+// Database names become file names: refuse anything that could leave the data folder.
+bool ValidDatabaseName(const std::string& name) {
+    if (name.empty() || name.size() > 255 || name[0] == '.') return false;
+    for (char c : name) {
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 32) return false;
+    }
+    return true;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void MakeFolder(const std::string& path) {
+    std::string partial;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty()) continue;
+        if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
+            throw Error("Can't create data folder \"" + path + "\" (" + std::strerror(errno) + ")");
+    }
+}
+
+} // namespace
+
+struct Session::Database {
+    Database(const std::string& path, int busyTimeoutMs)
+        : sqlite(path, false, busyTimeoutMs), catalog(sqlite) {
+        RegisterPatternFunctions(sqlite.Handle());
+    }
+    SqliteDb sqlite;
+    Catalog catalog;
+};
+
+Session::Session(std::string dataDir, std::string user)
+    : dataDir_(std::move(dataDir)), user_(std::move(user)) {
+    MakeFolder(dataDir_);
+    if (const char* env = std::getenv("MSQL_BUSY_TIMEOUT"); env && *env) {
+        long ms = std::strtol(env, nullptr, 10);
+        busyTimeoutMs_ = static_cast<int>(std::clamp(ms, 0L, 3600000L));
+    }
+}
+
+Session::~Session() = default;
+
+std::string Session::DefaultDataDir() {
+    const char* env = std::getenv("MSQL_DATA_DIR");
+    return env && *env ? env : "./msqldata";
+}
+
+std::string Session::PathOf(const std::string& name) const {
+    return dataDir_ + "/" + name + kSuffix;
+}
+
+void Session::SelectDatabase(const std::string& name) {
+    if (!ValidDatabaseName(name) || !FileExists(PathOf(name)))
+        throw Error("Unknown database \"" + name + "\"");
+    auto db = std::make_unique<Database>(PathOf(name), busyTimeoutMs_);
+    // A failed selection leaves no database selected (mSQL 4.2 kept the bad name).
+    db_ = std::move(db);
+    dbName_ = name;
+}
+
+void Session::CreateDatabase(const std::string& name) {
+    if (!ValidDatabaseName(name))
+        throw Error("Error creating database (Invalid database name \"" + name + "\")");
+    std::string path = PathOf(name);
+    if (FileExists(path)) throw Error("Error creating database : " + name + " exists!");
+    SqliteDb db(path, true, busyTimeoutMs_);
+    Catalog::Initialize(db);
+}
+
+void Session::DropDatabase(const std::string& name) {
+    if (!ValidDatabaseName(name) || !FileExists(PathOf(name)))
+        throw Error("Error dropping database : " + name + " doesn't exist");
+    if (dbName_ == name) {
+        db_.reset();
+        dbName_.clear();
+    }
+    std::string path = PathOf(name);
+    for (const char* extra : {"-wal", "-shm", "-journal"})
+        ::unlink((path + extra).c_str());
+    if (::unlink(path.c_str()) != 0)
+        throw Error("Error dropping database (" + std::string(std::strerror(errno)) + ")");
+}
+
+std::vector<std::string> Session::ListDatabases() const {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(dataDir_.c_str());
+    if (!dir) throw Error("Can't open directory \"" + dataDir_ + "\" (" + std::strerror(errno) + ")");
+    const size_t suffixLength = std::strlen(kSuffix);
+    while (dirent* entry = ::readdir(dir)) {
+        std::string file = entry->d_name;
+        if (file.empty() || file[0] == '.' || file.size() <= suffixLength) continue;
+        if (file.compare(file.size() - suffixLength, suffixLength, kSuffix) != 0) continue;
+        names.push_back(file.substr(0, file.size() - suffixLength));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Session::Database& Session::Current() {
+    if (!db_) throw Error("No Database Selected");
+    return *db_;
+}
+
+QueryOutcome Session::Query(std::string_view sql) {
+    Database& db = Current();
+    Statement statement = Parse(sql);
+    ExecContext ctx{db.sqlite, db.catalog, user_};
+    return Execute(ctx, statement);
+}
+
+ResultSet MakeList(const std::string& column, const std::vector<std::string>& values) {
+    ResultSet list;
+    FieldInfo f;
+    f.name = column;
+    f.table = "mSQL Catalog";
+    f.type = CHAR_TYPE;
+    f.length = NAME_LEN;
+    list.fields.push_back(std::move(f));
+    for (const auto& v : values)
+        list.AddText(v);
+    return list;
+}
+
+ResultSet Session::ListTables() {
+    Database& db = Current();
+    return MakeList("Table", db.catalog.TableNames());
+}
+
+ResultSet Session::ListFields(const std::string& table) {
+    Database& db = Current();
+    TableInfo info = db.catalog.Require(table);
+    ResultSet list;
+    for (const auto& c : info.columns) {
+        FieldInfo f;
+        f.name = c.name;
+        f.table = info.name;
+        f.type = c.type;
+        f.length = c.length;
+        f.flags = c.notNull ? NOT_NULL_FLAG : 0;
+        list.fields.push_back(std::move(f));
+    }
+    // Index entries: most key fields first, ties in creation order.
+    std::vector<const IndexInfo*> indexes;
+    for (const auto& i : info.indexes)
+        indexes.push_back(&i);
+    std::stable_sort(indexes.begin(), indexes.end(), [](const IndexInfo* a, const IndexInfo* b) {
+        return a->fields.size() > b->fields.size();
+    });
+    for (const IndexInfo* i : indexes) {
+        FieldInfo f;
+        f.name = i->name;
+        f.table = info.name;
+        f.type = IDX_TYPE;
+        f.length = 0;
+        f.flags = i->unique ? UNIQUE_FLAG : 0;
+        list.fields.push_back(std::move(f));
+    }
+    return list;
+}
+
+ResultSet Session::ListIndex(const std::string& table, const std::string& index) {
+    Database& db = Current();
+    std::vector<std::string> rows;
+    if (auto info = db.catalog.Find(table)) {
+        if (const IndexInfo* i = info->FindIndex(index)) {
+            rows.push_back("avl");
+            for (int f : i->fields)
+                rows.push_back(info->columns[static_cast<size_t>(f)].name);
+        }
+    }
+    return MakeList("Index", rows);
+}
+
+SequenceInfo Session::GetSequence(const std::string& table) {
+    Database& db = Current();
+    TableInfo info = db.catalog.Require(table);
+    auto seq = db.catalog.Sequence(info);
+    if (!seq) throw Error("No sequence defined on '" + table + "'");
+    return *seq;
+}
+
+} // namespace msql

@@ -1,0 +1,59 @@
+// One client connection to the embedded engine: the data folder, the selected database, and the
+// calls of the client library (query, lists, database administration, sequence information).
+#pragma once
+
+#include "engine/Catalog.h"
+#include "engine/Executor.h"
+#include "engine/ResultSet.h"
+#include "engine/Sqlite.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace msql {
+
+class Session {
+public:
+    // Uses (and creates when missing) the data folder. Throws Error when it cannot be created.
+    // A database locked by another connection is waited for $MSQL_BUSY_TIMEOUT milliseconds
+    // (default 10 seconds) before the statement fails.
+    Session(std::string dataDir, std::string user);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The data folder of new connections: $MSQL_DATA_DIR, else ./msqldata.
+    static std::string DefaultDataDir();
+
+    void SelectDatabase(const std::string& name);
+    void CreateDatabase(const std::string& name);
+    void DropDatabase(const std::string& name);
+    std::vector<std::string> ListDatabases() const;
+
+    QueryOutcome Query(std::string_view sql);
+    ResultSet ListTables();
+    ResultSet ListFields(const std::string& table);
+    ResultSet ListIndex(const std::string& table, const std::string& index);
+    SequenceInfo GetSequence(const std::string& table);
+
+    const std::string& DataDir() const { return dataDir_; }
+    const std::string& DatabaseName() const { return dbName_; }
+
+private:
+    struct Database;
+    Database& Current();
+    std::string PathOf(const std::string& name) const;
+
+    std::string dataDir_;
+    std::string user_;
+    std::string dbName_;
+    int busyTimeoutMs_ = 10000;
+    std::unique_ptr<Database> db_;
+};
+
+// A list result: one CHAR column of length NAME_LEN in table "mSQL Catalog".
+ResultSet MakeList(const std::string& column, const std::vector<std::string>& values);
+
+} // namespace msql

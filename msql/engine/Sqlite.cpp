@@ -1,0 +1,155 @@
+// RAII helpers over the SQLite C API and the mapping of SQLite failures to mSQL error texts.
+#include "engine/Sqlite.h"
+
+#include "engine/Error.h"
+#include "engine/Values.h"
+
+namespace msql {
+
+namespace {
+constexpr size_t kMaxCachedStatements = 128;
+} // namespace
+
+void ThrowSqliteError(sqlite3* db, int rc) {
+    int primary = rc & 0xff;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        throw Error("Database is locked by another connection; gave up waiting for it");
+    if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw Error("Non unique value for unique index");
+    throw Error(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+}
+
+Stmt::~Stmt() {
+    if (!busy_) {
+        sqlite3_finalize(stmt_);
+    } else {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        *busy_ = false;
+    }
+}
+
+void Stmt::Bind(int index, int64_t value) {
+    sqlite3_bind_int64(stmt_, index, value);
+}
+void Stmt::Bind(int index, double value) {
+    sqlite3_bind_double(stmt_, index, value);
+}
+void Stmt::Bind(int index, std::string_view text) {
+    sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+void Stmt::BindNull(int index) {
+    sqlite3_bind_null(stmt_, index);
+}
+void Stmt::Bind(int index, const StoredValue& value) {
+    switch (value.kind) {
+    case StoredValue::Kind::Null:
+        BindNull(index);
+        break;
+    case StoredValue::Kind::Integer:
+        Bind(index, value.intValue);
+        break;
+    case StoredValue::Kind::Real:
+        Bind(index, value.realValue);
+        break;
+    case StoredValue::Kind::Text:
+        Bind(index, std::string_view(value.text));
+        break;
+    }
+}
+
+bool Stmt::Step() {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    ThrowSqliteError(db_, sqlite3_extended_errcode(db_));
+}
+
+void Stmt::Run() {
+    while (Step()) {
+    }
+}
+
+std::string Stmt::Text(int column) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    if (!p) return {};
+    return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
+SqliteDb::SqliteDb(const std::string& path, bool create, int busyTimeoutMs) {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw Error("Can't open database file \"" + path + "\" (" + message + ")");
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, busyTimeoutMs);
+    // WAL with NORMAL sync: commits survive a crash of the program, and a write costs no fsync.
+    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+}
+
+SqliteDb::~SqliteDb() {
+    for (auto& [sql, cached] : cache_)
+        sqlite3_finalize(cached->stmt);
+    sqlite3_close(db_);
+}
+
+Stmt SqliteDb::Prepare(const std::string& sql) {
+    auto it = cache_.find(sql);
+    if (it != cache_.end() && !it->second->busy) {
+        it->second->busy = true;
+        return Stmt(db_, it->second->stmt, &it->second->busy);
+    }
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) ThrowSqliteError(db_, sqlite3_extended_errcode(db_));
+    if (it != cache_.end() || cache_.size() >= kMaxCachedStatements) return Stmt(db_, stmt, nullptr);
+    auto cached = std::make_unique<Cached>();
+    cached->stmt = stmt;
+    cached->busy = true;
+    bool* busy = &cached->busy;
+    cache_.emplace(sql, std::move(cached));
+    return Stmt(db_, stmt, busy);
+}
+
+void SqliteDb::Exec(const std::string& sql) {
+    char* message = nullptr;
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK) ThrowSqliteError(db_, sqlite3_extended_errcode(db_));
+}
+
+Transaction::Transaction(SqliteDb& db, bool write) : db_(db) {
+    db_.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    open_ = true;
+}
+
+Transaction::~Transaction() {
+    if (open_) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::Commit() {
+    db_.Exec("COMMIT");
+    open_ = false;
+}
+
+std::string NumberedName(char prefix, int64_t number) {
+    std::string name(1, prefix);
+    name += std::to_string(number);
+    return name;
+}
+
+std::string Quote(std::string_view identifier) {
+    std::string out = "\"";
+    for (char c : identifier) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace msql

@@ -1,0 +1,181 @@
+// INSERT, UPDATE and DELETE: values are checked against the catalog (types, ranges, lengths,
+// NOT NULL, indexed columns) and written with bound parameters.
+#include "engine/Error.h"
+#include "engine/Executor.h"
+#include "engine/Scope.h"
+#include "engine/Values.h"
+
+#include "msql.h"
+
+#include <ctime>
+
+namespace msql {
+
+namespace {
+
+int64_t Now() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+// Refuses NULL for NOT NULL columns and for columns that are part of an index.
+void CheckNull(const ColumnInfo& column, const StoredValue& value) {
+    if (value.kind != StoredValue::Kind::Null) return;
+    if (column.notNull) throw Error("Field \"" + column.name + "\" cannot be null");
+    if (column.indexed) throw Error("Index field \"" + column.name + "\" cannot be NULL");
+}
+
+// Binds a column's value (and the decimals of a REAL) from position `index` on; returns the next.
+int BindColumn(Stmt& stmt, int index, const ColumnInfo& column, const StoredValue& value) {
+    stmt.Bind(index++, value);
+    if (column.type == REAL_TYPE) {
+        if (value.kind == StoredValue::Kind::Null)
+            stmt.BindNull(index++);
+        else
+            stmt.Bind(index++, static_cast<int64_t>(value.decimals));
+    }
+    return index;
+}
+
+std::string InsertSql(const TableInfo& table) {
+    std::string names, marks;
+    for (const auto& c : table.columns) {
+        names += c.Storage() + ", ";
+        marks += "?, ";
+        if (c.type == REAL_TYPE) {
+            names += c.Decimals() + ", ";
+            marks += "?, ";
+        }
+    }
+    return "INSERT INTO " + table.Storage() + " (" + names + "ts) VALUES (" + marks + "?)";
+}
+
+Scope SingleTableScope(TableInfo table) {
+    Scope scope;
+    Source source;
+    source.table = std::move(table);
+    source.sqlAlias = "a0";
+    scope.sources.push_back(std::move(source));
+    return scope;
+}
+
+} // namespace
+
+QueryOutcome ExecuteInsert(ExecContext& ctx, const Insert& s) {
+    Transaction tx(ctx.db, true);
+    TableInfo table = ctx.catalog.Require(s.table);
+
+    // The columns the values go to, in value order.
+    std::vector<const ColumnInfo*> targets;
+    if (s.columns.empty()) {
+        for (const auto& c : table.columns)
+            targets.push_back(&c);
+    } else {
+        for (const auto& name : s.columns) {
+            const ColumnInfo* column = table.FindColumn(name);
+            if (!column) throw Error("Unknown field \"" + table.name + "." + name + "\"");
+            for (const ColumnInfo* t : targets) {
+                if (t == column) throw Error("Field '" + name + "' not unique");
+            }
+            targets.push_back(column);
+        }
+    }
+
+    const std::string sql = InsertSql(table);
+    int64_t inserted = 0;
+    try {
+        for (const auto& row : s.rows) {
+            if (row.size() < targets.size())
+                throw Error("Missing value for field '" + targets[row.size()]->name + "'");
+            if (row.size() > targets.size()) throw Error("Too many values for table \"" + table.name + "\"");
+            std::vector<StoredValue> values(table.columns.size());
+            // NOT NULL first, then the literal checks, then indexed columns, as mSQL orders them.
+            for (size_t i = 0; i < targets.size(); ++i) {
+                if (row[i].kind == Literal::Kind::Null && targets[i]->notNull)
+                    throw Error("Field \"" + targets[i]->name + "\" cannot be null");
+            }
+            for (const auto& c : table.columns) {
+                bool listed = false;
+                for (const ColumnInfo* t : targets)
+                    listed = listed || t == &c;
+                if (!listed && c.notNull) throw Error("Field \"" + c.name + "\" cannot be null");
+            }
+            for (size_t i = 0; i < targets.size(); ++i) {
+                const ColumnInfo& c = *targets[i];
+                values[static_cast<size_t>(c.position)] = LiteralForColumn(row[i], c.type, c.length, c.name);
+            }
+            for (const auto& c : table.columns)
+                CheckNull(c, values[static_cast<size_t>(c.position)]);
+
+            Stmt stmt = ctx.db.Prepare(sql);
+            int index = 1;
+            for (const auto& c : table.columns)
+                index = BindColumn(stmt, index, c, values[static_cast<size_t>(c.position)]);
+            stmt.Bind(index, Now());
+            stmt.Run();
+            ++inserted;
+        }
+    } catch (const Error&) {
+        // Like mSQL, rows written before the failing one stay written.
+        if (inserted > 0) tx.Commit();
+        throw;
+    }
+    tx.Commit();
+    return QueryOutcome{inserted, nullptr};
+}
+
+QueryOutcome ExecuteUpdate(ExecContext& ctx, const Update& s) {
+    Transaction tx(ctx.db, true);
+    Scope scope = SingleTableScope(ctx.catalog.Require(s.table));
+    const TableInfo& table = scope.sources[0].table;
+
+    std::string sql = "UPDATE " + table.Storage() + " AS a0 SET ";
+    std::vector<std::pair<const ColumnInfo*, StoredValue>> sets;
+    for (const auto& a : s.assignments) {
+        const ColumnInfo* column = table.FindColumn(a.column);
+        if (!column) throw Error("Unknown field \"" + table.name + "." + a.column + "\"");
+        StoredValue value = LiteralForColumn(a.value, column->type, column->length, column->name);
+        CheckNull(*column, value);
+        sql += column->Storage() + " = ?, ";
+        if (column->type == REAL_TYPE) sql += column->Decimals() + " = ?, ";
+        sets.emplace_back(column, std::move(value));
+    }
+    sql += "ts = ?";
+    std::vector<StoredValue> binds;
+    if (s.where) {
+        sql += " WHERE ";
+        scope.Translate(*s.where, sql, binds);
+    }
+
+    Stmt stmt = ctx.db.Prepare(sql);
+    int index = 1;
+    for (const auto& [column, value] : sets)
+        index = BindColumn(stmt, index, *column, value);
+    stmt.Bind(index++, Now());
+    for (const auto& b : binds)
+        stmt.Bind(index++, b);
+    stmt.Run();
+    int64_t changed = sqlite3_changes(ctx.db.Handle());
+    tx.Commit();
+    return QueryOutcome{changed, nullptr};
+}
+
+QueryOutcome ExecuteDelete(ExecContext& ctx, const Delete& s) {
+    Transaction tx(ctx.db, true);
+    Scope scope = SingleTableScope(ctx.catalog.Require(s.table));
+    std::string sql = "DELETE FROM " + scope.sources[0].table.Storage() + " AS a0";
+    std::vector<StoredValue> binds;
+    if (s.where) {
+        sql += " WHERE ";
+        scope.Translate(*s.where, sql, binds);
+    }
+    Stmt stmt = ctx.db.Prepare(sql);
+    int index = 1;
+    for (const auto& b : binds)
+        stmt.Bind(index++, b);
+    stmt.Run();
+    int64_t deleted = sqlite3_changes(ctx.db.Handle());
+    tx.Commit();
+    return QueryOutcome{deleted, nullptr};
+}
+
+} // namespace msql
