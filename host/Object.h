@@ -14,6 +14,7 @@
 // does. BeforeDestruction must not throw.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <new>
 #include <string>
@@ -35,6 +36,12 @@ public:
 
     // Destroying delete: runs BeforeDestruction(), then the (virtual) destructor, then frees.
     static void operator delete(TObject* object, std::destroying_delete_t);
+    // The allocation functions paired with it (plain global allocation; placement kept usable),
+    // and the plain deallocation a failed constructor needs.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t /*size*/, void* place) noexcept { return place; }
+    static void operator delete(void* block) noexcept;
+    static void operator delete(void* /*block*/, void* /*place*/) noexcept {}
 };
 
 // The basic event: a sender only.
