@@ -11,7 +11,9 @@
 // Lifetime: host objects are created with `new` and destroyed with `delete` (directly, by their
 // owner, or through std::unique_ptr). `delete` first calls the virtual `BeforeDestruction()` while
 // the object still has its full dynamic type, then runs the destructors, as the classic run time
-// does. BeforeDestruction must not throw.
+// does. BeforeDestruction must not throw. Objects destroyed without `delete` (on the stack, as
+// members, through std::make_shared) skip it; the host classes then run their teardown from
+// their destructors instead.
 #pragma once
 
 #include <cstddef>
