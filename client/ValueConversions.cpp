@@ -2,6 +2,7 @@
 // (ShortMNames itself is defined in ClientModule.cpp, next to the module start that fills it.)
 #include "client/ValueConversions.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "host/SysUtils.h"

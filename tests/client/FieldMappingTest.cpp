@@ -74,13 +74,6 @@ TEST(FieldMapping, NotNullAndUniqueFieldsAreRequired) {
     EXPECT_EQ(Describe(MakeField("a", INT_TYPE, 4, 4)).vchk.bRequired, 0);
 }
 
-TEST(FieldMapping, FlagReadersTestOneBitEach) {
-    EXPECT_TRUE(IS_NOT_NULL(1));
-    EXPECT_FALSE(IS_NOT_NULL(2));
-    EXPECT_TRUE(IS_UNIQUE(3));
-    EXPECT_FALSE(IS_UNIQUE(1));
-}
-
 TEST(FieldMapping, NumberOffsetAndCheckStateAreSetAndEverythingElseCleared) {
     const Described d = Describe(MakeField("price", MONEY_TYPE, 4, NOT_NULL_FLAG), 7, 123);
     EXPECT_EQ(d.desc.iFldNum, 7);
