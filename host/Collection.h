@@ -46,6 +46,7 @@ private:
     friend class TCollection;
     TCollection* fCollection = nullptr;
     int fID = 0;
+    bool fDestroying = false; // removal while being deleted notifies cnDeleting
 };
 
 // Creates one item of the collection's item class inside collection.
@@ -60,6 +61,8 @@ class TCollection : public TPersistent {
 public:
     explicit TCollection(TCollectionItemClass itemClass);
     ~TCollection() override;
+    // Deletes the items (no Update calls) while descendants' Notify still runs.
+    void BeforeDestruction() override;
 
     // Creates a new item of the item class at the end and returns it.
     TCollectionItem* Add();
@@ -85,7 +88,11 @@ public:
 
     // Another collection: Clear, then Add + Assign per source item, inside an update bracket.
     void Assign(TPersistent* source) override;
+    // "OwnerPath.PropName" when the owner has a path and PropName is set, else the class name.
     std::string GetNamePath() const override;
+    // The name of the owner's property that holds this collection (e.g. "FieldDefs").
+    const std::string& PropName() const { return fPropName; }
+    void SetPropName(const std::string& name) { fPropName = name; }
     const TCollectionItemClass& ItemClass() const { return fItemClass; }
 
 protected:
@@ -109,7 +116,7 @@ private:
     std::vector<TCollectionItem*> fItems; // owned
     int fUpdateCount = 0;
     int fNextID = 0;
-    bool fDeleting = false; // set while Delete/Clear free items (removal notifies cnDeleting)
+    std::string fPropName;
 };
 
 // A collection with an owner: GetOwner() returns it (name paths, designers).

@@ -61,7 +61,8 @@ TTimeStamp DateTimeToTimeStamp(TDateTime value);
 TDateTime TimeStampToDateTime(const TTimeStamp& stamp);
 // Date * 86 400 000 + Time (the native format of date-time fields).
 double TimeStampToMSecs(const TTimeStamp& stamp);
-// The reverse; a value that gives a day number <= 0 raises the timestamp error.
+// The reverse (no validation; TimeStampToDateTime validates). Non-finite input raises
+// EConvertError.
 TTimeStamp MSecsToTimeStamp(double msecs);
 
 // Formats with the classic patterns: d dd ddd dddd ddddd (short date) dddddd (long date),

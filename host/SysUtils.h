@@ -43,11 +43,11 @@ extern TFormatSettings FormatSettings;
 
 // ---- Format
 
-// Classic Format: %[index:][-][width][.precision]type with types d, u, x (X), s, f, e, g, n, m,
-// p and "%%". Width/precision may be '*' (taken from the arguments). %g is the general format
-// (FloatToStr with the given precision, default 15). A missing argument raises EConvertError
-// "No argument for format '%s'", a mismatched one "Format '%s' invalid or incompatible with
-// argument".
+// Classic Format: %[index:][-][width][.precision]type with types d, u, x, s, f, e, g, n, p
+// and "%%" (type letters in either case; x gives upper-case digits). Width/precision may be '*' (taken from
+// the arguments). %g is the general format (FloatToStr with the given precision, default 15). A missing
+// argument raises EConvertError "No argument for format '%s'", a mismatched one "Format '%s' invalid or
+// incompatible with argument".
 std::string Format(std::string_view fmt, std::span<const TVarRec> args, const TFormatSettings& settings);
 std::string Format(std::string_view fmt, std::initializer_list<TVarRec> args);
 template <class... A>

@@ -71,6 +71,12 @@ public:
     Variant(const char* s) : fType(varString), fInt(0), fString(s ? s : "") {}
     Variant(std::string s) noexcept : fType(varString), fInt(0), fString(std::move(s)) {}
     Variant(std::string_view s) : fType(varString), fInt(0), fString(s) {}
+    Variant(const Variant& other) = default;
+    Variant& operator=(const Variant& other) = default;
+    // A moved-from variant is Unassigned.
+    Variant(Variant&& other) noexcept;
+    Variant& operator=(Variant&& other) noexcept;
+    ~Variant() = default;
 
     static Variant MakeNull() noexcept;
     // Currency: stored as an integer count of 1/10000 (the value is rounded to 4 decimals).

@@ -1,0 +1,127 @@
+// TList: pointer list with classic index checks and notifications.
+#include "host/List.h"
+
+#include <algorithm>
+
+#include "host/Exceptions.h"
+#include "host/Messages.h"
+#include "host/SysUtils.h"
+
+namespace host {
+
+TList::~TList() = default;
+
+void TList::CheckIndex(int index) const {
+    if (index < 0 || index >= Count()) throw EListError(Format(SListIndexError, index));
+}
+
+void TList::SetCount(int count) {
+    if (count < 0) throw EListError(Format(SListCountError, count));
+    while (Count() > count)
+        Delete(Count() - 1);
+    fItems.resize(static_cast<size_t>(count), nullptr);
+}
+
+void TList::SetCapacity(int capacity) {
+    if (capacity < Count()) throw EListError(Format(SListCapacityError, capacity));
+    if (capacity > Capacity()) {
+        fItems.reserve(static_cast<size_t>(capacity));
+    } else if (capacity < Capacity()) {
+        std::vector<void*> shrunk;
+        shrunk.reserve(static_cast<size_t>(capacity));
+        shrunk.assign(fItems.begin(), fItems.end());
+        fItems.swap(shrunk);
+    }
+}
+
+void* TList::Get(int index) const {
+    CheckIndex(index);
+    return fItems[static_cast<size_t>(index)];
+}
+
+void TList::Put(int index, void* item) {
+    CheckIndex(index);
+    void* old = fItems[static_cast<size_t>(index)];
+    if (old == item) return;
+    fItems[static_cast<size_t>(index)] = item;
+    if (old != nullptr) Notify(old, lnDeleted);
+    if (item != nullptr) Notify(item, lnAdded);
+}
+
+int TList::Add(void* item) {
+    fItems.push_back(item);
+    if (item != nullptr) Notify(item, lnAdded);
+    return Count() - 1;
+}
+
+void TList::Insert(int index, void* item) {
+    if (index < 0 || index > Count()) throw EListError(Format(SListIndexError, index));
+    fItems.insert(fItems.begin() + index, item);
+    if (item != nullptr) Notify(item, lnAdded);
+}
+
+void TList::Delete(int index) {
+    CheckIndex(index);
+    void* item = fItems[static_cast<size_t>(index)];
+    fItems.erase(fItems.begin() + index);
+    if (item != nullptr) Notify(item, lnDeleted);
+}
+
+int TList::IndexOf(const void* item) const {
+    auto it = std::find(fItems.begin(), fItems.end(), item);
+    return it == fItems.end() ? -1 : static_cast<int>(it - fItems.begin());
+}
+
+int TList::Remove(const void* item) {
+    const int index = IndexOf(item);
+    if (index >= 0) Delete(index);
+    return index;
+}
+
+void* TList::Extract(void* item) {
+    const int index = IndexOf(item);
+    if (index < 0) return nullptr;
+    fItems.erase(fItems.begin() + index);
+    Notify(item, lnExtracted);
+    return item;
+}
+
+void TList::Pack() {
+    fItems.erase(std::remove(fItems.begin(), fItems.end(), nullptr), fItems.end());
+}
+
+void TList::Clear() {
+    SetCount(0);
+    fItems.shrink_to_fit();
+}
+
+void TList::Exchange(int index1, int index2) {
+    CheckIndex(index1);
+    CheckIndex(index2);
+    std::swap(fItems[static_cast<size_t>(index1)], fItems[static_cast<size_t>(index2)]);
+}
+
+void TList::Move(int curIndex, int newIndex) {
+    if (curIndex == newIndex) return;
+    CheckIndex(curIndex);
+    CheckIndex(newIndex);
+    void* item = fItems[static_cast<size_t>(curIndex)];
+    fItems.erase(fItems.begin() + curIndex);
+    fItems.insert(fItems.begin() + newIndex, item);
+}
+
+void* TList::First() const {
+    return Get(0);
+}
+
+void* TList::Last() const {
+    return Get(Count() - 1);
+}
+
+void TList::Sort(const std::function<int(void*, void*)>& compare) {
+    std::stable_sort(fItems.begin(), fItems.end(), [&](void* a, void* b) { return compare(a, b) < 0; });
+}
+
+void TList::Notify(void* /*item*/, TListNotification /*action*/) {}
+
+} // namespace host
