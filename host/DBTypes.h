@@ -130,12 +130,12 @@ using TFieldTypes = TSet<TFieldType>;
 inline constexpr int FieldTypeCount = ftGuid + 1;
 
 // Types whose TField.Size must be 0.
-inline constexpr TFieldTypes ftFixedSizeTypes{ftSmallint, ftInteger, ftWord,     ftBoolean,
+inline constexpr TFieldTypes ftFixedSizeTypes{ftSmallint, ftInteger,  ftWord,    ftBoolean,
                                               ftFloat,    ftCurrency, ftDate,    ftTime,
                                               ftDateTime, ftAutoInc,  ftLargeint};
 inline constexpr TFieldTypes ftObjectTypes{ftADT, ftArray, ftReference, ftDataSet};
 // Blob types: ftBlob..ftTypedBinary plus the two Oracle blob types.
-inline constexpr TFieldTypes ftBlobTypes{ftBlob,   ftMemo,        ftGraphic, ftFmtMemo, ftParadoxOle,
+inline constexpr TFieldTypes ftBlobTypes{ftBlob,     ftMemo,        ftGraphic, ftFmtMemo, ftParadoxOle,
                                          ftDBaseOle, ftTypedBinary, ftOraBlob, ftOraClob};
 inline constexpr TFieldTypes ftStringTypes{ftString, ftFixedChar, ftWideString, ftGuid};
 
@@ -256,23 +256,55 @@ inline constexpr uint16_t fldstGUID = 38;
 
 // TFieldType -> logical field type.
 inline constexpr std::array<uint16_t, FieldTypeCount> FldTypeMap = {
-    fldUNKNOWN, fldZSTRING, fldINT16,   fldINT32,  fldUINT16, fldBOOL,    fldFLOAT, fldFLOAT,
-    fldBCD,     fldDATE,    fldTIME,    fldTIMESTAMP, fldBYTES, fldVARBYTES, fldINT32, fldBLOB,
-    fldBLOB,    fldBLOB,    fldBLOB,    fldBLOB,   fldBLOB,   fldBLOB,    fldCURSOR, fldZSTRING,
-    fldZSTRING, fldINT64,   fldADT,     fldARRAY,  fldREF,    fldTABLE,   fldBLOB,  fldBLOB,
+    fldUNKNOWN, fldZSTRING, fldINT16,   fldINT32,     fldUINT16, fldBOOL,     fldFLOAT,  fldFLOAT,
+    fldBCD,     fldDATE,    fldTIME,    fldTIMESTAMP, fldBYTES,  fldVARBYTES, fldINT32,  fldBLOB,
+    fldBLOB,    fldBLOB,    fldBLOB,    fldBLOB,      fldBLOB,   fldBLOB,     fldCURSOR, fldZSTRING,
+    fldZSTRING, fldINT64,   fldADT,     fldARRAY,     fldREF,    fldTABLE,    fldBLOB,   fldBLOB,
     fldUNKNOWN, fldUNKNOWN, fldUNKNOWN, fldZSTRING};
 
 // TFieldType -> logical subtype (0 = none).
-inline constexpr std::array<uint16_t, FieldTypeCount> FldSubTypeMap = {
-    0, 0, 0, 0, 0, 0, 0, fldstMONEY, 0, 0, 0, 0, 0, 0, fldstAUTOINC, fldstBINARY, fldstMEMO,
-    fldstGRAPHIC, fldstFMTMEMO, fldstOLEOBJ, fldstDBSOLEOBJ, fldstTYPEDBINARY, 0, fldstFIXED,
-    fldstUNICODE, 0, 0, 0, 0, 0, fldstHBINARY, fldstHMEMO, 0, 0, 0, 0};
+inline constexpr std::array<uint16_t, FieldTypeCount> FldSubTypeMap = {0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       fldstMONEY,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       fldstAUTOINC,
+                                                                       fldstBINARY,
+                                                                       fldstMEMO,
+                                                                       fldstGRAPHIC,
+                                                                       fldstFMTMEMO,
+                                                                       fldstOLEOBJ,
+                                                                       fldstDBSOLEOBJ,
+                                                                       fldstTYPEDBINARY,
+                                                                       0,
+                                                                       fldstFIXED,
+                                                                       fldstUNICODE,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       fldstHBINARY,
+                                                                       fldstHMEMO,
+                                                                       0,
+                                                                       0,
+                                                                       0,
+                                                                       0};
 
 // Logical field type (0..MAXLOGFLDTYPES-1) -> TFieldType.
 inline constexpr std::array<TFieldType, MAXLOGFLDTYPES> DataTypeMap = {
-    ftUnknown, ftString,   ftDate,   ftBlob,   ftBoolean, ftSmallint, ftInteger,   ftFloat,
-    ftBCD,     ftBytes,    ftTime,   ftDateTime, ftWord,  ftInteger,  ftUnknown,   ftVarBytes,
-    ftUnknown, ftUnknown,  ftLargeint, ftLargeint, ftADT, ftArray,    ftReference, ftDataSet};
+    ftUnknown, ftString,  ftDate,     ftBlob,     ftBoolean, ftSmallint, ftInteger,   ftFloat,
+    ftBCD,     ftBytes,   ftTime,     ftDateTime, ftWord,    ftInteger,  ftUnknown,   ftVarBytes,
+    ftUnknown, ftUnknown, ftLargeint, ftLargeint, ftADT,     ftArray,    ftReference, ftDataSet};
 
 // Blob subtype -> TFieldType. Index 0 is subtype fldstMEMO (22), the last index fldstBFILE (36):
 // use BlobTypeMap[subType - fldstMEMO].

@@ -25,6 +25,8 @@
 #include "host/Exceptions.h"
 #include "host/FieldDefs.h"
 #include "host/Fields.h"
+#include "host/IndexDefs.h"
+#include "host/Stream.h"
 #include "host/Variant.h"
 
 namespace host {
@@ -32,12 +34,9 @@ namespace host {
 class TDataSet;
 class TDataSource;
 class TDataLink;
-class TStream;
 class TList;
 class TStrings;
 class TParams;
-class TIndexDef;
-class TIndexDefs;
 
 using TDataSetNotifyEvent = std::function<void(TDataSet* dataSet)>;
 using TDataSetErrorEvent = std::function<void(TDataSet* dataSet, EDatabaseError& e, TDataAction& action)>;
@@ -256,8 +255,12 @@ public:
 
     // ---- events
 #define HOST_DATASET_EVENT(Name)                                                                             \
-    const TDataSetNotifyEvent& Name() const { return f##Name; }                                             \
-    void Set##Name(TDataSetNotifyEvent h) { f##Name = std::move(h); }
+    const TDataSetNotifyEvent& Name() const {                                                                \
+        return f##Name;                                                                                      \
+    }                                                                                                        \
+    void Set##Name(TDataSetNotifyEvent h) {                                                                  \
+        f##Name = std::move(h);                                                                              \
+    }
     HOST_DATASET_EVENT(BeforeOpen)
     HOST_DATASET_EVENT(AfterOpen)
     HOST_DATASET_EVENT(BeforeClose)
@@ -279,27 +282,49 @@ public:
     HOST_DATASET_EVENT(OnCalcFields)
     HOST_DATASET_EVENT(OnNewRecord)
 #undef HOST_DATASET_EVENT
-    const TDataSetErrorEvent& OnEditError() const { return fOnEditError; }
-    void SetOnEditError(TDataSetErrorEvent h) { fOnEditError = std::move(h); }
-    const TDataSetErrorEvent& OnPostError() const { return fOnPostError; }
-    void SetOnPostError(TDataSetErrorEvent h) { fOnPostError = std::move(h); }
-    const TDataSetErrorEvent& OnDeleteError() const { return fOnDeleteError; }
-    void SetOnDeleteError(TDataSetErrorEvent h) { fOnDeleteError = std::move(h); }
+    const TDataSetErrorEvent& OnEditError() const {
+        return fOnEditError;
+    }
+    void SetOnEditError(TDataSetErrorEvent h) {
+        fOnEditError = std::move(h);
+    }
+    const TDataSetErrorEvent& OnPostError() const {
+        return fOnPostError;
+    }
+    void SetOnPostError(TDataSetErrorEvent h) {
+        fOnPostError = std::move(h);
+    }
+    const TDataSetErrorEvent& OnDeleteError() const {
+        return fOnDeleteError;
+    }
+    void SetOnDeleteError(TDataSetErrorEvent h) {
+        fOnDeleteError = std::move(h);
+    }
 
     // ---- also public in the classic framework (used by fields, links and other datasets)
-    TRecordBuffer ActiveBuffer() const { return fBuffers.empty() ? nullptr : fBuffers[fActiveRecord]; }
-    TRecordBuffer CalcBuffer() const { return fCalcBuffer; }
+    TRecordBuffer ActiveBuffer() const {
+        return fBuffers.empty() ? nullptr : fBuffers[fActiveRecord];
+    }
+    TRecordBuffer CalcBuffer() const {
+        return fCalcBuffer;
+    }
     // Computes calculated and lookup fields of buffer (no state change; see GetCalcFields).
     virtual void CalculateFields(TRecordBuffer buffer);
-    void DoBeforeScroll() { Fire(fBeforeScroll); }
-    void DoAfterScroll() { Fire(fAfterScroll); }
+    void DoBeforeScroll() {
+        Fire(fBeforeScroll);
+    }
+    void DoAfterScroll() {
+        Fire(fAfterScroll);
+    }
     // Temporary states: no event, controls disabled meanwhile, Modified cleared.
     TDataSetState SetTempState(TDataSetState value);
     void RestoreState(TDataSetState value);
 
 protected:
     // ---- the descendant contract: abstract in spirit (the base raises or does nothing)
-    virtual TRecordBuffer AllocRecordBuffer() { return nullptr; }
+    virtual TRecordBuffer AllocRecordBuffer() {
+        return nullptr;
+    }
     virtual void FreeRecordBuffer(TRecordBuffer& /*buffer*/) {}
     virtual TGetResult GetRecord(TRecordBuffer buffer, TGetMode getMode, bool doCheck) = 0;
     virtual void InternalOpen() = 0;
@@ -321,22 +346,40 @@ protected:
     virtual void InternalSetToRecord(TRecordBuffer /*buffer*/) {}
     virtual void GetBookmarkData(TRecordBuffer /*buffer*/, uint8_t* /*data*/) {}
     virtual void SetBookmarkData(TRecordBuffer /*buffer*/, const uint8_t* /*data*/) {}
-    virtual TBookmarkFlag GetBookmarkFlag(TRecordBuffer /*buffer*/) { return bfCurrent; }
+    virtual TBookmarkFlag GetBookmarkFlag(TRecordBuffer /*buffer*/) {
+        return bfCurrent;
+    }
     virtual void SetBookmarkFlag(TRecordBuffer /*buffer*/, TBookmarkFlag /*value*/) {}
-    virtual int GetRecordSize() { return 0; }
-    virtual bool GetCanModify() { return true; }
-    virtual int GetRecordCount() { return -1; }
-    virtual int GetRecNo() { return -1; }
+    virtual int GetRecordSize() {
+        return 0;
+    }
+    virtual bool GetCanModify() {
+        return true;
+    }
+    virtual int GetRecordCount() {
+        return -1;
+    }
+    virtual int GetRecNo() {
+        return -1;
+    }
     virtual void SetRecNoValue(int /*value*/) {}
     virtual void CloseBlob(TField* /*field*/) {}
     virtual void ClearCalcFields(TRecordBuffer /*buffer*/) {}
-    virtual TDataSource* GetDataSource() { return nullptr; }
+    virtual TDataSource* GetDataSource() {
+        return nullptr;
+    }
     virtual void InitRecord(TRecordBuffer buffer);
     virtual void GetCalcFields(TRecordBuffer buffer);
     void RefreshInternalCalcFields(TRecordBuffer buffer);
-    virtual void DoOnCalcFields() { Fire(fOnCalcFields); }
-    virtual void DoOnNewRecord() { Fire(fOnNewRecord); }
-    virtual void BlockReadNext() { MoveBy(1); }
+    virtual void DoOnCalcFields() {
+        Fire(fOnCalcFields);
+    }
+    virtual void DoOnNewRecord() {
+        Fire(fOnNewRecord);
+    }
+    virtual void BlockReadNext() {
+        MoveBy(1);
+    }
     virtual void OpenCursor(bool infoQuery);
     virtual void CloseCursor();
     virtual void SetBufListSize(int value);
@@ -349,30 +392,66 @@ protected:
     void FreeFieldBuffers();
     // Sets the state with deUpdateState (no-op when unchanged); clears Modified.
     void SetState(TDataSetState value);
-    void SetModified(bool value) { fModified = value; }
-    void SetBookmarkSize(int value) { fBookmarkSize = value; }
-    int BookmarkSize() const { return fBookmarkSize; }
-    void SetUniDirectional(bool value) { fIsUniDirectional = value; }
-    void SetFound(bool value) { fFound = value; }
-    void SetDefaultFields(bool value) { fDefaultFields = value; }
+    void SetModified(bool value) {
+        fModified = value;
+    }
+    void SetBookmarkSize(int value) {
+        fBookmarkSize = value;
+    }
+    int BookmarkSize() const {
+        return fBookmarkSize;
+    }
+    void SetUniDirectional(bool value) {
+        fIsUniDirectional = value;
+    }
+    void SetFound(bool value) {
+        fFound = value;
+    }
+    void SetDefaultFields(bool value) {
+        fDefaultFields = value;
+    }
     bool BookmarkAvailable();
     void Notification(TComponent* component, TOperation operation) override;
 
     // ---- the buffer window (read access for descendants)
-    int BufferCount() const { return fBufferCount; }
+    int BufferCount() const {
+        return fBufferCount;
+    }
     // Rows held by the window (0..BufferCount); not RecordCount.
-    int BufferedRecordCount() const { return fRecordCount; }
-    int ActiveRecord() const { return fActiveRecord; }
-    int CurrentRecord() const { return fCurrentRecord; }
-    TRecordBuffer Buffers(int index) const { return fBuffers[static_cast<size_t>(index)]; }
+    int BufferedRecordCount() const {
+        return fRecordCount;
+    }
+    int ActiveRecord() const {
+        return fActiveRecord;
+    }
+    int CurrentRecord() const {
+        return fCurrentRecord;
+    }
+    TRecordBuffer Buffers(int index) const {
+        return fBuffers[static_cast<size_t>(index)];
+    }
     // The spare buffer (index BufferedRecordCount()).
-    TRecordBuffer TempBuffer() const { return fBuffers.empty() ? nullptr : fBuffers[fRecordCount]; }
-    int CalcFieldsSize() const { return fCalcFieldsSize; }
-    int BlobFieldCount() const { return fBlobFieldCount; }
-    bool InternalCalcFields() const { return fInternalCalcFields; }
-    int FieldNoOfs() const { return fFieldNoOfs; }
-    void SetFieldNoOfs(int value) { fFieldNoOfs = value; }
-    void SetCalcBuffer(TRecordBuffer buffer) { fCalcBuffer = buffer; }
+    TRecordBuffer TempBuffer() const {
+        return fBuffers.empty() ? nullptr : fBuffers[fRecordCount];
+    }
+    int CalcFieldsSize() const {
+        return fCalcFieldsSize;
+    }
+    int BlobFieldCount() const {
+        return fBlobFieldCount;
+    }
+    bool InternalCalcFields() const {
+        return fInternalCalcFields;
+    }
+    int FieldNoOfs() const {
+        return fFieldNoOfs;
+    }
+    void SetFieldNoOfs(int value) {
+        fFieldNoOfs = value;
+    }
+    void SetCalcBuffer(TRecordBuffer buffer) {
+        fCalcBuffer = buffer;
+    }
     void ClearBuffers();
     void ActivateBuffers();
     void UpdateBufferCount();
@@ -385,6 +464,7 @@ protected:
 
 private:
     friend class TField;
+    friend class TBlobField;
     friend class TFields;
     friend class TFieldDefs;
     friend class TDataSource;
@@ -440,5 +520,8 @@ private:
     TDataSetErrorEvent fOnEditError, fOnPostError, fOnDeleteError;
     TFilterRecordEvent fOnFilterRecord;
 };
+
+// The next ';'-separated name of fields from pos on (trimmed); pos moves past the ';'.
+std::string ExtractFieldName(const std::string& fields, size_t& pos);
 
 } // namespace host

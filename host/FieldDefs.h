@@ -116,7 +116,6 @@ public:
 
 protected:
     void Update(TCollectionItem* item) override;
-    void SetItemName(TCollectionItem* item) override;
 
 private:
     friend class TFieldDef;

@@ -150,7 +150,7 @@ public:
     bool GetData(void* buffer) const;
     // Hands a native value (nullptr = null) to the dataset, which validates and stores it.
     void SetData(const void* buffer);
-    bool IsNull() const;
+    virtual bool IsNull() const;
     // Sets the value to null.
     virtual void Clear();
     // Runs OnValidate with buffer as the pending value (readable through the field meanwhile).
@@ -234,11 +234,15 @@ protected:
     // Refuses changes of fieldname, kind, size... while the dataset is open.
     void CheckInactive() const;
     void PropertyChanged(bool layoutAffected);
+    // Sets Size without checks (constructors of the typed fields).
+    void SetSizeDirect(int value) { fSize = value; }
     void Notification(TComponent* component, TOperation operation) override;
 
 private:
     friend class TFields;
     friend class TDataSet;
+    // Leaves the field list and the dataset (no checks; used while destroying).
+    void Detach();
     TDataSet* fDataSet = nullptr;
     TObjectField* fParentField = nullptr;
     std::string fFieldName;
@@ -573,7 +577,7 @@ protected:
     void SetVarValue(const Variant& value) override { SetAsString(value.AsString()); }
     void GetText(std::string& text, bool displayText) const override;
     void SetTextValue(const std::string& value) override;
-    bool IsNullBlob() const;
+    bool IsNull() const override;
 
 private:
     friend class TField;
@@ -598,6 +602,7 @@ class TObjectField : public TField {
 public:
     explicit TObjectField(TComponent* owner);
     ~TObjectField() override;
+    void BeforeDestruction() override;
     TFields* Fields() const { return fFields.get(); }
     int FieldCount() const;
     const std::string& ObjectType() const { return fObjectType; }
@@ -609,6 +614,7 @@ protected:
     void SetVarValue(const Variant& value) override;
 
 private:
+    friend class TField;
     std::unique_ptr<TFields> fFields;
     std::string fObjectType;
 };

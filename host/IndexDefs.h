@@ -73,7 +73,6 @@ public:
 
 protected:
     void Update(TCollectionItem* item) override;
-    void SetItemName(TCollectionItem* item) override;
 
 private:
     TDataSet* fDataSet;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "host/Collection.h"
 #include "host/DBTypes.h"
@@ -24,7 +25,9 @@ public:
 
     const std::string& Name() const { return fName; }
     void SetName(const std::string& value);
-    std::string DisplayName() const override { return fName.empty() ? TCollectionItem::DisplayName() : fName; }
+    std::string DisplayName() const override {
+        return fName.empty() ? TCollectionItem::DisplayName() : fName;
+    }
     TFieldType DataType() const;
     // Changing the type clears the value.
     void SetDataType(TFieldType value);
