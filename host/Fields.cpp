@@ -21,14 +21,16 @@ TField::~TField() {
 }
 
 void TField::BeforeDestruction() {
-    if (fDataSet != nullptr && fDataSet->Active() && !fDataSet->ComponentState().Contains(csDestroying)) {
+    // Leave the list first: closing may destroy the dataset's default fields.
+    TDataSet* dataSet = fDataSet;
+    Detach();
+    if (dataSet != nullptr && dataSet->Active() && !dataSet->ComponentState().Contains(csDestroying)) {
         try {
-            fDataSet->Close();
+            dataSet->Close();
         } catch (...) {
             // Destruction goes on; the dataset reports its own failures on the next use.
         }
     }
-    Detach();
     if (fLookupDataSet != nullptr) {
         RemoveFreeNotification(fLookupDataSet);
         fLookupDataSet = nullptr;
