@@ -19,9 +19,10 @@ using namespace host;
 using hosttest::MemDataSet;
 
 const char* EventName(TDataEvent e) {
-    static const char* names[] = {"deFieldChange",     "deRecordChange",    "deDataSetChange", "deDataSetScroll",
-                                  "deLayoutChange",    "deUpdateRecord",    "deUpdateState",   "deCheckBrowseMode",
-                                  "dePropertyChange",  "deFieldListChange", "deFocusControl",  "deParentScroll"};
+    static const char* names[] = {"deFieldChange",     "deRecordChange",    "deDataSetChange",
+                                  "deDataSetScroll",   "deLayoutChange",    "deUpdateRecord",
+                                  "deUpdateState",     "deCheckBrowseMode", "dePropertyChange",
+                                  "deFieldListChange", "deFocusControl",    "deParentScroll"};
     return names[e];
 }
 
@@ -158,8 +159,8 @@ TEST(DataSetSequences, NextAtBottomOfFullWindowSlidesByMinusOne) {
     f.ds->MoveBy(2);
     f.Take();
     f.ds->Next();
-    EXPECT_EQ(f.Take(),
-              (Log{"deCheckBrowseMode", "BeforeScroll", "GetRecord(gmNext)", "deDataSetScroll(-1)", "AfterScroll"}));
+    EXPECT_EQ(f.Take(), (Log{"deCheckBrowseMode", "BeforeScroll", "GetRecord(gmNext)", "deDataSetScroll(-1)",
+                             "AfterScroll"}));
     EXPECT_EQ(f.Id(), 4);
     EXPECT_EQ(f.link->ActiveRecord(), 2);
 }
@@ -197,8 +198,9 @@ TEST(DataSetSequences, InsertInitialisesBeforeInsertStateAndScrolls) {
     f.ds->Open();
     f.Take();
     f.ds->Insert();
-    EXPECT_EQ(f.Take(), (Log{"deCheckBrowseMode", "BeforeInsert", "BeforeScroll", "InternalInsert",
-                             "deUpdateState(3)", "OnNewRecord", "deDataSetChange", "AfterInsert", "AfterScroll"}));
+    EXPECT_EQ(f.Take(),
+              (Log{"deCheckBrowseMode", "BeforeInsert", "BeforeScroll", "InternalInsert", "deUpdateState(3)",
+                   "OnNewRecord", "deDataSetChange", "AfterInsert", "AfterScroll"}));
     EXPECT_FALSE(f.ds->Modified());
 }
 
@@ -220,14 +222,15 @@ TEST(DataSetSequences, RefreshAndFirstAndGotoBookmark) {
     EXPECT_EQ(f.Take(), (Log{"BeforeRefresh", "deCheckBrowseMode", "InternalRefresh", "GetRecord(gmCurrent)",
                              "deDataSetChange", "AfterRefresh"}));
     f.ds->First();
-    EXPECT_EQ(f.Take(), (Log{"deCheckBrowseMode", "BeforeScroll", "GetRecord(gmNext)", "deDataSetChange", "AfterScroll"}));
+    EXPECT_EQ(f.Take(), (Log{"deCheckBrowseMode", "BeforeScroll", "GetRecord(gmNext)", "deDataSetChange",
+                             "AfterScroll"}));
     f.ds->Next();
     const TBookmark b = f.ds->GetBookmark();
     f.ds->First();
     f.Take();
     f.ds->GotoBookmark(b);
-    EXPECT_EQ(f.Take(),
-              (Log{"deCheckBrowseMode", "BeforeScroll", "GetRecord(gmCurrent)", "deDataSetChange", "AfterScroll"}));
+    EXPECT_EQ(f.Take(), (Log{"deCheckBrowseMode", "BeforeScroll", "GetRecord(gmCurrent)", "deDataSetChange",
+                             "AfterScroll"}));
     EXPECT_EQ(f.Id(), 2);
 }
 
@@ -437,7 +440,8 @@ TEST(DataSetEditing, DisableControlsSilencesLinksAndEnableSendsOneChange) {
     f.ds->Next();
     f.ds->Next();
     Log log = f.Take();
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& s) { return s.rfind("de", 0) == 0; }), 0);
+    EXPECT_EQ(
+        std::count_if(log.begin(), log.end(), [](const std::string& s) { return s.rfind("de", 0) == 0; }), 0);
     f.ds->EnableControls();
     EXPECT_EQ(f.Take(), (Log{"deDataSetChange"}));
 }
@@ -619,7 +623,8 @@ TEST(DataSetSearch, LocateMovesToTheRowAndLookupDoesNot) {
 
 TEST(DataSetSearch, FindFirstNextAndLastUseTheFilterEvenWhenNotFiltered) {
     Fixture f(10);
-    f.ds->SetOnFilterRecord([](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() % 3 == 0; });
+    f.ds->SetOnFilterRecord(
+        [](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() % 3 == 0; });
     f.ds->Open();
     EXPECT_TRUE(f.ds->FindFirst());
     EXPECT_EQ(f.Id(), 3);

@@ -28,7 +28,8 @@ struct Column {
 
 class MemDataSet : public TDataSet {
 public:
-    explicit MemDataSet(TComponent* owner, std::vector<Column> columns = {}) : TDataSet(owner), fColumns(std::move(columns)) {}
+    explicit MemDataSet(TComponent* owner, std::vector<Column> columns = {})
+        : TDataSet(owner), fColumns(std::move(columns)) {}
     ~MemDataSet() override { Close(); }
 
     std::vector<std::string> log; // contract calls, in order
@@ -67,7 +68,8 @@ public:
         return true;
     }
 
-    Variant Lookup(const std::string& keyFields, const Variant& keyValues, const std::string& resultFields) override {
+    Variant Lookup(const std::string& keyFields, const Variant& keyValues,
+                   const std::string& resultFields) override {
         const int row = FindRow(keyFields, keyValues, {});
         if (row < 0) return Null();
         Variant result;
@@ -85,7 +87,8 @@ public:
         int cursor = restart ? (goForward ? -1 : RowCount()) : fCursor;
         bool found = false;
         try {
-            for (cursor += goForward ? 1 : -1; cursor >= 0 && cursor < RowCount(); cursor += goForward ? 1 : -1)
+            for (cursor += goForward ? 1 : -1; cursor >= 0 && cursor < RowCount();
+                 cursor += goForward ? 1 : -1)
                 if (Accept(cursor)) {
                     found = true;
                     break;
@@ -143,7 +146,8 @@ public:
         } else {
             const size_t offset = static_cast<size_t>(fRecordSize + field->Offset());
             rec[offset] = buffer != nullptr ? 1 : 0;
-            if (buffer != nullptr) std::memcpy(rec + offset + 1, buffer, static_cast<size_t>(field->DataSize()));
+            if (buffer != nullptr)
+                std::memcpy(rec + offset + 1, buffer, static_cast<size_t>(field->DataSize()));
         }
         if (State() != dsCalcFields && State() != dsFilter && State() != dsNewValue)
             DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
@@ -163,7 +167,12 @@ protected:
     }
 
     TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool /*doCheck*/) override {
-        if (logging) log.push_back(std::string("GetRecord(") + (mode == gmNext ? "gmNext" : mode == gmPrior ? "gmPrior" : "gmCurrent") + ")");
+        if (logging)
+            log.push_back(std::string("GetRecord(") +
+                          (mode == gmNext    ? "gmNext"
+                           : mode == gmPrior ? "gmPrior"
+                                             : "gmCurrent") +
+                          ")");
         switch (mode) {
         case gmCurrent:
             if (fCursor < 0) return grBOF;
@@ -199,6 +208,7 @@ protected:
 
     void InternalOpen() override {
         log.push_back("InternalOpen");
+        fOpen = true; // the cursor exists from here on (field defs are read from it)
         SetBookmarkSize(8);
         FieldDefs()->SetUpdated(false);
         FieldDefs()->Update();
@@ -207,7 +217,6 @@ protected:
         ComputeLayout();
         fFilterBuffer.assign(static_cast<size_t>(BufferSize()), 0);
         fCursor = -1;
-        fOpen = true;
     }
     void InternalClose() override {
         log.push_back("InternalClose");
@@ -222,13 +231,17 @@ protected:
     }
     bool IsCursorOpen() override { return fOpen; }
     void InternalHandleException() override { log.push_back("HandleException"); }
-    void InternalInitRecord(TRecordBuffer buffer) override { std::memset(buffer, 0, static_cast<size_t>(fRecordSize)); }
+    void InternalInitRecord(TRecordBuffer buffer) override {
+        std::memset(buffer, 0, static_cast<size_t>(fRecordSize));
+    }
     void ClearCalcFields(TRecordBuffer buffer) override {
         std::memset(buffer + fRecordSize, 0, static_cast<size_t>(CalcFieldsSize()));
     }
     void InternalFirst() override { fCursor = -1; }
     void InternalLast() override { fCursor = RowCount(); }
-    void InternalSetToRecord(TRecordBuffer buffer) override { InternalGotoBookmark(buffer + BookmarkOffset()); }
+    void InternalSetToRecord(TRecordBuffer buffer) override {
+        InternalGotoBookmark(buffer + BookmarkOffset());
+    }
     void InternalGotoBookmark(const uint8_t* bookmark) override {
         int64_t id = 0;
         std::memcpy(&id, bookmark, 8);
@@ -244,7 +257,9 @@ protected:
     TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override {
         return static_cast<TBookmarkFlag>(buffer[BookmarkOffset() + 8]);
     }
-    void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag value) override { buffer[BookmarkOffset() + 8] = value; }
+    void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag value) override {
+        buffer[BookmarkOffset() + 8] = value;
+    }
     int GetRecordSize() override { return fRecordSize; }
     bool GetCanModify() override { return fCanModify; }
     int GetRecordCount() override { return RowCount(); }
@@ -267,7 +282,8 @@ protected:
         TDataSet::InternalPost();
         TRecordBuffer buffer = ActiveBuffer();
         if (State() == dsEdit) {
-            std::memcpy(fRows[static_cast<size_t>(fCursor)].data.data(), buffer, static_cast<size_t>(fRecordSize));
+            std::memcpy(fRows[static_cast<size_t>(fCursor)].data.data(), buffer,
+                        static_cast<size_t>(fRecordSize));
             return;
         }
         int position = RowCount();
@@ -416,6 +432,7 @@ private:
     TRecordBuffer RecBuf() {
         switch (State()) {
         case dsBrowse:
+        case dsBlockRead:
             return IsEmpty() ? nullptr : ActiveBuffer();
         case dsEdit:
         case dsInsert:
@@ -435,7 +452,8 @@ private:
     // Runs f with the fields reading row (a temporary dsFilter state).
     template <class F>
     void WithRow(int row, F&& f) {
-        std::memcpy(fFilterBuffer.data(), fRows[static_cast<size_t>(row)].data.data(), static_cast<size_t>(fRecordSize));
+        std::memcpy(fFilterBuffer.data(), fRows[static_cast<size_t>(row)].data.data(),
+                    static_cast<size_t>(fRecordSize));
         const TDataSetState saved = SetTempState(dsFilter);
         try {
             f();
@@ -475,7 +493,8 @@ private:
                             a = UpperCase(a);
                             b = UpperCase(b);
                         }
-                        if (options.Contains(loPartialKey) && i + 1 == fields.size()) a = a.substr(0, b.size());
+                        if (options.Contains(loPartialKey) && i + 1 == fields.size())
+                            a = a.substr(0, b.size());
                         match = !have.IsNull() && a == b;
                     } else {
                         match = VarCompareValue(have, want) == vrEqual;
