@@ -458,8 +458,9 @@ void TParam::LoadFromFile(const std::string& fileName, TFieldType blobType) {
 TParams::TParams(TPersistent* owner) : TCollection(ItemClassOf<TParam>()), fOwner(owner) {}
 
 void TParams::Update(TCollectionItem* item) {
+    // dynamic_cast: an item still under construction (being inserted) is not a TParam yet.
     for (int i = 0; i < Count(); ++i)
-        static_cast<TParam*>(TCollection::Items(i))->fParamRef = nullptr;
+        if (auto* param = dynamic_cast<TParam*>(TCollection::Items(i))) param->fParamRef = nullptr;
     TCollection::Update(item);
 }
 
