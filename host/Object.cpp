@@ -27,6 +27,14 @@ std::string TObject::ClassName() const {
     return name;
 }
 
+void* TObject::operator new(std::size_t size) {
+    return ::operator new(size);
+}
+
+void TObject::operator delete(void* block) noexcept {
+    ::operator delete(block);
+}
+
 void TObject::operator delete(TObject* object, std::destroying_delete_t) {
     object->BeforeDestruction();
     void* block = dynamic_cast<void*>(object); // start of the most derived object

@@ -11,9 +11,12 @@
 // Lifetime: host objects are created with `new` and destroyed with `delete` (directly, by their
 // owner, or through std::unique_ptr). `delete` first calls the virtual `BeforeDestruction()` while
 // the object still has its full dynamic type, then runs the destructors, as the classic run time
-// does. BeforeDestruction must not throw.
+// does. BeforeDestruction must not throw. Objects destroyed without `delete` (on the stack, as
+// members, through std::make_shared) skip it; the host classes then run their teardown from
+// their destructors instead.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <new>
 #include <string>
@@ -35,6 +38,12 @@ public:
 
     // Destroying delete: runs BeforeDestruction(), then the (virtual) destructor, then frees.
     static void operator delete(TObject* object, std::destroying_delete_t);
+    // The allocation functions paired with it (plain global allocation; placement kept usable),
+    // and the plain deallocation a failed constructor needs.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t /*size*/, void* place) noexcept { return place; }
+    static void operator delete(void* block) noexcept;
+    static void operator delete(void* /*block*/, void* /*place*/) noexcept {}
 };
 
 // The basic event: a sender only.

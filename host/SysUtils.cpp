@@ -50,6 +50,59 @@ std::string_view TrimView(std::string_view s) {
     return s.substr(b, e - b);
 }
 
+// to_chars with `precision` digits after the point, except that an exact tie (the dropped part
+// is exactly one half) rounds away from zero, as the classic run time does ("%.0f" of 2.5 is 3).
+std::string RoundedChars(double value, std::chars_format fmt, int precision) {
+    char buf[1200];
+    const int extra = 40;
+    auto wide = std::to_chars(buf, buf + sizeof buf, value, fmt, precision + extra);
+    std::string s(buf, wide.ptr);
+    std::string exponent;
+    if (fmt == std::chars_format::scientific) {
+        const size_t e = s.find('e');
+        exponent = s.substr(e);
+        s.erase(e);
+    }
+    const size_t point = s.find('.');
+    const size_t tieDigit = point + 1 + static_cast<size_t>(precision);
+    const bool tie = point != std::string::npos && tieDigit < s.size() && s[tieDigit] == '5' &&
+                     s.find_first_not_of('0', tieDigit + 1) == std::string::npos;
+    if (!tie) {
+        auto res = std::to_chars(buf, buf + sizeof buf, value, fmt, precision);
+        return std::string(buf, res.ptr);
+    }
+    s.erase(precision == 0 ? point : tieDigit);
+    // Add one unit in the last place, away from zero.
+    size_t i = s.size();
+    bool carry = true;
+    while (carry && i > 0) {
+        --i;
+        if (s[i] == '.' || s[i] == '-') continue;
+        if (s[i] == '9') {
+            s[i] = '0';
+        } else {
+            ++s[i];
+            carry = false;
+        }
+    }
+    if (carry) s.insert(s[0] == '-' ? 1 : 0, 1, '1');
+    if (fmt == std::chars_format::scientific && carry) {
+        // "9.9e+00" became "10.0": back to one leading digit and a larger exponent.
+        const size_t dot = s.find('.');
+        if (dot != std::string::npos) std::swap(s[dot], s[dot - 1]);
+        s.pop_back();
+        int exp = 0;
+        const char* ep = exponent.c_str() + 1;
+        const bool neg = *ep == '-';
+        std::from_chars(ep + 1, exponent.c_str() + exponent.size(), exp);
+        exp = (neg ? -exp : exp) + 1;
+        std::string digits = std::to_string(exp < 0 ? -exp : exp);
+        if (digits.size() < 2) digits.insert(0, "0");
+        exponent = std::string("e") + (exp < 0 ? "-" : "+") + digits;
+    }
+    return s + exponent;
+}
+
 // Significant digits and decimal exponent of a finite, non-zero |value| rounded to precision
 // digits: value = 0.d1d2d3... * 10^exponent, trailing zeros removed.
 struct Decimal {
@@ -59,18 +112,17 @@ struct Decimal {
 };
 
 Decimal ToDecimal(double value, int precision) {
-    char buf[64];
-    auto res =
-        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, precision - 1);
+    const std::string text = RoundedChars(std::fabs(value), std::chars_format::scientific, precision - 1);
+    const char* p = text.c_str();
+    const char* end = p + text.size();
     Decimal d{};
-    const char* p = buf;
     d.count = 0;
-    while (p < res.ptr && *p != 'e') {
+    while (p < end && *p != 'e') {
         if (IsDigit(*p)) d.digits[d.count++] = *p;
         ++p;
     }
     int exp = 0;
-    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), res.ptr, exp);
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exp);
     d.exponent = exp + 1;
     while (d.count > 1 && d.digits[d.count - 1] == '0')
         --d.count;
@@ -98,9 +150,7 @@ std::string FloatToStrExp(double value, int precision, const TFormatSettings& se
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
     precision = std::clamp(precision, 1, 18);
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1);
-    std::string s(buf, res.ptr);
+    std::string s = RoundedChars(value, std::chars_format::scientific, precision - 1);
     size_t e = s.find('e');
     std::string mant = s.substr(0, e);
     std::replace(mant.begin(), mant.end(), '.', settings.DecimalSeparator);
@@ -342,9 +392,7 @@ std::string FloatToStrFixed(double value, int digits, const TFormatSettings& set
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
     digits = std::clamp(digits, 0, 18);
-    char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, digits);
-    std::string s(buf, res.ptr);
+    std::string s = RoundedChars(value, std::chars_format::fixed, digits);
     if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1); // no "-0.00"
     if (settings.DecimalSeparator != '.') std::replace(s.begin(), s.end(), '.', settings.DecimalSeparator);
     return s;

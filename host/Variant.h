@@ -26,7 +26,8 @@
 //   - Arrays compare equal element by element; ordering arrays raises EVariantError.
 // Logic (VarAnd, VarOr, VarNot) is three-valued for Null: Null and False = False,
 // Null and True = Null, Null or True = True, Null or False = Null, not Null = Null. Booleans (and
-// text/numbers converted to boolean) give a boolean; two integers (not booleans) combine bitwise.
+// text/numbers converted to boolean) give a boolean; two integers (not booleans) combine bitwise,
+// and VarNot of an integer is its bitwise complement.
 // Unassigned counts as False.
 #pragma once
 
