@@ -1,0 +1,335 @@
+// Field and index definitions, parameters, ParseSQL and the type maps.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "MemDataSet.h"
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace {
+
+using namespace host;
+using hosttest::MemDataSet;
+
+// ---- ParseSQL
+
+struct Parsed {
+    std::string sql;
+    std::vector<std::string> names;
+};
+
+Parsed Parse(const std::string& sql) {
+    TParams params;
+    Parsed out;
+    out.sql = params.ParseSQL(sql, true);
+    for (int i = 0; i < params.Count(); ++i)
+        out.names.push_back(static_cast<TParam*>(static_cast<TCollection&>(params).Items(i))->Name());
+    return out;
+}
+
+TEST(ParseSQL, ReplacesReferencesAndKeepsTheDelimiter) {
+    const Parsed p = Parse("select * from t where a = :a and b=:b,:c;\r\n:d)");
+    EXPECT_EQ(p.sql, "select * from t where a = ? and b=?,?;\r\n?)");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"a", "b", "c", "d"}));
+}
+
+TEST(ParseSQL, OnlyTheClassicDelimitersEndAName) {
+    EXPECT_EQ(Parse("x=:p=1").names, (std::vector<std::string>{"p=1"}));
+    EXPECT_EQ(Parse(":a+:b").names, (std::vector<std::string>{"a+:b"}));
+    EXPECT_EQ(Parse(":a\tb").names, (std::vector<std::string>{"a\tb"}));
+}
+
+TEST(ParseSQL, DoubleColonIsAnEscapedColon) {
+    const Parsed p = Parse("select a::int, b from t where c = :c");
+    EXPECT_EQ(p.sql, "select a:int, b from t where c = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"c"}));
+}
+
+TEST(ParseSQL, ColonsInsideLiteralsAreLeftAlone) {
+    const Parsed p = Parse("select * from t where d = '12:30' and n = \"x:y\" and m = `a:b` and k = :k");
+    EXPECT_EQ(p.sql, "select * from t where d = '12:30' and n = \"x:y\" and m = `a:b` and k = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"k"}));
+}
+
+TEST(ParseSQL, QuotedNamesMayContainSpacesAndLoseTheirQuotes) {
+    const Parsed p = Parse("where a = :\"my param\" and b = :'x y', c = :`q`");
+    EXPECT_EQ(p.sql, "where a = ? and b = ?, c = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"my param", "x y", "q"}));
+}
+
+TEST(ParseSQL, TrailingColonAndDuplicates) {
+    const Parsed p = Parse("a = :x or b = :X or c = :");
+    EXPECT_EQ(p.sql, "a = ? or b = ? or c = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"x", "X", ""}));
+}
+
+TEST(ParseSQL, WithoutCreateTheParamsStay) {
+    TParams params;
+    params.CreateParam(ftInteger, "keep", ptInput);
+    EXPECT_EQ(params.ParseSQL("x = :a", false), "x = ?");
+    EXPECT_EQ(params.Count(), 1);
+}
+
+// ---- TParam / TParams
+
+TEST(Params, DuplicateNamesShareTheFirstItem) {
+    TParams params;
+    params.ParseSQL("a = :id or b = :ID", true);
+    params.Items(1)->SetAsInteger(7);
+    EXPECT_EQ(params.Items(0)->AsInteger(), 7);
+    EXPECT_EQ(params.Items(0)->DataType(), ftInteger);
+    EXPECT_EQ(params.ParamByName("Id")->AsInteger(), 7);
+}
+
+TEST(Params, ValueInfersTheTypeAndBoundTracksAssignment) {
+    TParams params;
+    TParam* p = params.CreateParam(ftUnknown, "p", ptInput);
+    EXPECT_TRUE(p->IsNull());
+    EXPECT_FALSE(p->Bound());
+    p->SetValue(Variant(2.5));
+    EXPECT_EQ(p->DataType(), ftFloat);
+    EXPECT_TRUE(p->Bound());
+    p->Clear();
+    EXPECT_TRUE(p->IsNull());
+    EXPECT_TRUE(p->Bound());
+    EXPECT_EQ(p->AsString(), "");
+    p->SetAsBoolean(true);
+    EXPECT_EQ(p->AsString(), "True");
+    p->SetDataType(ftString);
+    EXPECT_TRUE(p->IsNull());
+    TParam* q = params.CreateParam(ftUnknown, "q", ptInput);
+    q->SetValue(Variant("text"));
+    EXPECT_EQ(q->DataType(), ftString);
+    TParam* d = params.CreateParam(ftUnknown, "d", ptInput);
+    d->SetValue(Variant::FromDateTime(1.0));
+    EXPECT_EQ(d->DataType(), ftDateTime);
+}
+
+TEST(Params, NativeDataAndSizes) {
+    TParams params;
+    TParam* p = params.CreateParam(ftUnknown, "p", ptInput);
+    p->SetAsDate(EncodeDate(1899, 12, 30));
+    EXPECT_EQ(p->GetDataSize(), 4);
+    int32_t day = 0;
+    p->GetData(&day);
+    EXPECT_EQ(day, 693594);
+    p->SetAsString("abc");
+    EXPECT_EQ(p->GetDataSize(), 4);
+    char text[4] = {};
+    p->GetData(text);
+    EXPECT_STREQ(text, "abc");
+    p->SetAsBoolean(true);
+    uint16_t b = 0;
+    p->GetData(&b);
+    EXPECT_EQ(b, 1);
+    p->SetAsSmallInt(-3);
+    int16_t s = 0;
+    p->GetData(&s);
+    EXPECT_EQ(s, -3);
+    const double ms = 693595.0 * 86400000.0;
+    p->SetDataType(ftDateTime);
+    p->SetData(&ms);
+    EXPECT_DOUBLE_EQ(p->AsDateTime(), 1.0);
+    p->SetDataType(ftUnknown);
+    EXPECT_THROW(p->GetDataSize(), EDatabaseError);
+    p->SetDataType(ftCursor);
+    EXPECT_THROW(p->GetDataSize(), EDatabaseError);
+}
+
+TEST(Params, AssignValuesCopiesOnlyNamesholders) {
+    TParams target, source;
+    target.CreateParam(ftInteger, "a", ptInput);
+    target.CreateParam(ftInteger, "b", ptInput);
+    source.CreateParam(ftUnknown, "B", ptInput)->SetAsString("x");
+    source.CreateParam(ftUnknown, "c", ptInput)->SetAsInteger(1);
+    target.AssignValues(&source);
+    EXPECT_TRUE(target.Items(0)->IsNull());
+    EXPECT_EQ(target.Items(1)->AsString(), "x");
+    EXPECT_EQ(target.Items(1)->DataType(), ftString);
+    EXPECT_EQ(target.FindParam("c"), nullptr);
+    EXPECT_FALSE(target.IsEqual(&source));
+}
+
+TEST(Params, ParamByNameReportsTheOwner) {
+    TComponent owner(nullptr);
+    owner.SetName("Query1");
+    TParams params(&owner);
+    try {
+        params.ParamByName("missing");
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Query1: Parameter 'missing' not found");
+    }
+}
+
+TEST(Params, AssignFieldTakesNameTypeValueAndSize) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new MemDataSet(owner.get(), {{"NAME", ftString, 8}, {"N", ftInteger}});
+    ds->AddRow({Variant("abc"), Null()});
+    ds->Open();
+    TParams params;
+    TParam* p = params.CreateParam(ftUnknown, "", ptInput);
+    p->AssignField(ds->FieldByName("NAME"));
+    EXPECT_EQ(p->Name(), "NAME");
+    EXPECT_EQ(p->DataType(), ftString);
+    EXPECT_EQ(p->AsString(), "abc");
+    EXPECT_EQ(p->Size(), 9);
+    EXPECT_TRUE(p->Bound());
+    TParam* n = params.CreateParam(ftUnknown, "", ptInput);
+    n->AssignField(ds->FieldByName("N"));
+    EXPECT_TRUE(n->IsNull());
+    EXPECT_TRUE(n->Bound());
+    EXPECT_EQ(n->DataType(), ftInteger);
+    EXPECT_EQ(params.ParamValues("NAME;N")[0].AsString(), "abc");
+}
+
+// ---- field definitions
+
+TEST(FieldDefs, AddValidatesNamesAndSizes) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new MemDataSet(owner.get());
+    TFieldDefs* defs = ds->FieldDefs();
+    defs->Add("ID", ftInteger, 0, true);
+    defs->Add("NAME", ftString, 30);
+    EXPECT_THROW(defs->Add("", ftInteger), EDatabaseError);
+    EXPECT_THROW(defs->Add("id", ftInteger), EDatabaseError);
+    EXPECT_THROW(defs->Add("BAD", ftInteger, 4), EDatabaseError);
+    EXPECT_THROW(defs->Add("BIG", ftBCD, 33), EDatabaseError);
+    EXPECT_EQ(defs->Count(), 2);
+    EXPECT_TRUE(defs->Items(0)->Required());
+    EXPECT_EQ(defs->Items(1)->FieldNo(), 2);
+    EXPECT_EQ(defs->Find("name")->Size(), 30);
+    EXPECT_THROW(defs->Find("nope"), EDatabaseError);
+    EXPECT_THROW(defs->Items(1)->SetName("Id"), EDatabaseError);
+}
+
+TEST(FieldDefs, ChildDefsProduceFlatNamesAndHiddenColumnsAreSkipped) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new MemDataSet(owner.get());
+    TFieldDefs* defs = ds->FieldDefs();
+    defs->Add("ADDR", ftADT);
+    TFieldDef* city = defs->Items(0)->AddChild();
+    city->SetName("CITY");
+    city->SetDataType(ftString);
+    city->SetSize(10);
+    defs->Add("SECRET", ftInteger);
+    defs->Items(1)->SetAttributes({faHiddenCol});
+    std::vector<TFieldDef*> flat;
+    std::vector<std::string> names;
+    defs->GetFlatList(flat, &names);
+    EXPECT_EQ(names, (std::vector<std::string>{"ADDR", "ADDR.CITY", "SECRET"}));
+    EXPECT_EQ(city->ParentDef(), defs->Items(0));
+    TField* field = city->CreateField(ds, nullptr, "ADDR.CITY");
+    EXPECT_EQ(field->DataType(), ftString);
+    EXPECT_EQ(ds->FindField("addr.city"), field);
+}
+
+TEST(FieldDefs, CreateFieldUsesTheClassTableAndAttributes) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new MemDataSet(owner.get());
+    TFieldDefs* defs = ds->FieldDefs();
+    defs->Add("C", ftFixedChar, 4);
+    defs->Add("A", ftAutoInc);
+    defs->Add("U", ftCursor);
+    defs->Items(1)->SetAttributes({faReadonly});
+    auto* c = dynamic_cast<TStringField*>(defs->Items(0)->CreateField(ds));
+    ASSERT_NE(c, nullptr);
+    EXPECT_TRUE(c->FixedChar());
+    EXPECT_EQ(c->DataType(), ftFixedChar);
+    TField* a = defs->Items(1)->CreateField(ds);
+    EXPECT_NE(dynamic_cast<TAutoIncField*>(a), nullptr);
+    EXPECT_TRUE(a->ReadOnly());
+    EXPECT_THROW(defs->Items(2)->CreateField(ds), EDatabaseError);
+    EXPECT_EQ(ds->FieldCount(), 2);
+}
+
+// ---- index definitions
+
+class IndexedDataSet : public MemDataSet {
+public:
+    using MemDataSet::MemDataSet;
+    TIndexDefs defs{this};
+    int updates = 0;
+    void UpdateIndexDefs() override {
+        ++updates;
+        defs.Clear();
+        defs.Add("PK", "ID", {ixPrimary, ixUnique});
+        defs.Add("BYNAME", "NAME;CITY", {});
+        defs.Add("CI", "NAME", {ixCaseInsensitive});
+        defs.Add("DESC", "AMOUNT", {ixDescending});
+    }
+};
+
+TEST(IndexDefs, GetIndexForFieldsMatchesWholeThenPrefix) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new IndexedDataSet(owner.get());
+    TIndexDefs& defs = ds->defs;
+    EXPECT_EQ(defs.GetIndexForFields("id", false)->Name(), "PK");
+    EXPECT_EQ(ds->updates, 1);
+    EXPECT_EQ(defs.GetIndexForFields("NAME", false)->Name(), "CI");
+    EXPECT_EQ(defs.GetIndexForFields("NAME", true)->Name(), "CI");
+    EXPECT_EQ(defs.GetIndexForFields("NAME;CITY", true), nullptr);
+    EXPECT_EQ(defs.GetIndexForFields("NAME;CITY", false)->Name(), "BYNAME");
+    EXPECT_EQ(defs.GetIndexForFields("NAM", false), nullptr);
+    EXPECT_EQ(defs.GetIndexForFields("AMOUNT", false), nullptr);
+    EXPECT_THROW(defs.FindIndexForFields("CITY"), EDatabaseError);
+    EXPECT_EQ(ds->updates, 1); // Updated stays true
+    EXPECT_THROW(defs.Add("pk", "X", {}), EDatabaseError);
+    EXPECT_THROW(defs.Find("none"), EDatabaseError);
+}
+
+TEST(IndexDefs, FieldsAndExpressionShareOneText) {
+    TIndexDef def(nullptr);
+    def.SetFields("A;B");
+    EXPECT_EQ(def.Expression(), "");
+    def.SetExpression("UPPER(A)");
+    EXPECT_TRUE(def.Options().Contains(ixExpression));
+    EXPECT_EQ(def.Fields(), "");
+    def.SetOptions({ixPrimary});
+    EXPECT_EQ(def.DisplayName(), "<Primary>");
+    def.SetDescFields("A");
+    EXPECT_TRUE(def.Options().Contains(ixDescending));
+}
+
+TEST(IndexDefs, OrderByClauseDescribesAnIndex) {
+    auto def = GetIndexForOrderBy("select * from t where x = 'order by z' order by t.a, b desc", nullptr);
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(def->Fields(), "a;b");
+    EXPECT_EQ(def->DescFields(), "b");
+    EXPECT_EQ(GetIndexForOrderBy("select * from t", nullptr), nullptr);
+}
+
+// ---- type maps
+
+TEST(TypeMaps, OrdinalsAndMapsMatchTheEngineInterface) {
+    EXPECT_EQ(static_cast<int>(dsInternalCalc), 11);
+    EXPECT_EQ(static_cast<int>(deParentScroll), 11);
+    EXPECT_EQ(static_cast<int>(ftGuid), 35);
+    EXPECT_EQ(static_cast<int>(ftDataSet), 29);
+    EXPECT_EQ(TFilterOptions({foNoPartialCompare}).Bits(), 2u);
+    EXPECT_EQ(TFilterOptions({foCaseInsensitive, foNoPartialCompare}).Bits(), 3u);
+    EXPECT_EQ(FldTypeMap[ftCurrency], fldFLOAT);
+    EXPECT_EQ(FldSubTypeMap[ftCurrency], fldstMONEY);
+    EXPECT_EQ(FldTypeMap[ftAutoInc], fldINT32);
+    EXPECT_EQ(FldSubTypeMap[ftAutoInc], fldstAUTOINC);
+    EXPECT_EQ(FldTypeMap[ftGuid], fldZSTRING);
+    EXPECT_EQ(FldSubTypeMap[ftOraClob], fldstHMEMO);
+    EXPECT_EQ(DataTypeMap[fldUINT32], ftInteger);
+    EXPECT_EQ(DataTypeMap[fldUINT64], ftLargeint);
+    EXPECT_EQ(DataTypeMap[fldTABLE], ftDataSet);
+    EXPECT_EQ(BlobTypeMap[fldstMEMO - fldstMEMO], ftMemo);
+    EXPECT_EQ(BlobTypeMap[fldstHBINARY - fldstMEMO], ftOraBlob);
+    EXPECT_EQ(BlobTypeMap[fldstBFILE - fldstMEMO], ftBlob);
+    EXPECT_STREQ(FieldTypeNames[ftSmallint], "SmallInt");
+    for (int t = 0; t < FieldTypeCount; ++t) {
+        const uint16_t fld = FldTypeMap[static_cast<size_t>(t)];
+        if (fld != fldUNKNOWN && fld != fldCURSOR && fld < MAXLOGFLDTYPES) {
+            EXPECT_NE(DataTypeMap[fld], ftUnknown) << t;
+        }
+    }
+}
+
+} // namespace
