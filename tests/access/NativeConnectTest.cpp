@@ -181,16 +181,16 @@ TEST_F(NativeConnectTest, FieldListHandsOutOneFLDDescPerColumn) {
     EXPECT_EQ(list->GetWorkBufferSize(), static_cast<int>(sizeof(FLDDesc)));
     CURProps props;
     list->GetCursorProps(props);
-    EXPECT_EQ(props.iRecBufSize, sizeof(FLDDesc));
+    EXPECT_EQ(+props.iRecBufSize, sizeof(FLDDesc));
 
     const char* names[] = {"a", "b", "c", "d"};
     const uint16_t offsets[] = {0, 4, 14, 22};
     FLDDesc desc;
     for (int i = 0; i < 4; ++i) {
         list->GetNextRecord(dbiNOLOCK, reinterpret_cast<uint8_t*>(&desc), nullptr);
-        EXPECT_EQ(desc.iFldNum, i + 1);
+        EXPECT_EQ(+desc.iFldNum, i + 1);
         EXPECT_STREQ(desc.szName, names[i]);
-        EXPECT_EQ(desc.iOffset, offsets[i]);
+        EXPECT_EQ(+desc.iOffset, offsets[i]);
     }
     ExpectNativeError(DBIERR_EOF,
                       [&] { list->GetNextRecord(dbiNOLOCK, reinterpret_cast<uint8_t*>(&desc), nullptr); });

@@ -308,10 +308,10 @@ TEST_F(NativeDataSetTest, PropertiesAnswerByTheirLowWord) {
     CURProps props;
     cursor->SetProp(stmtLIVENESS, wantCANNED);
     cursor->GetCursorProps(props);
-    EXPECT_EQ(props.eOpenMode, dbiREADONLY);
+    EXPECT_EQ(+props.eOpenMode, dbiREADONLY);
     cursor->SetProp(stmtLIVENESS, wantLIVE);
     cursor->GetCursorProps(props);
-    EXPECT_EQ(props.eOpenMode, dbiREADWRITE);
+    EXPECT_EQ(+props.eOpenMode, dbiREADWRITE);
     cursor->SetProp(0x04050000, 1); // accepted without effect
     EXPECT_EQ(cursor->Position(), cpUnpositioned);
 }

@@ -50,17 +50,17 @@ TEST_F(RecordLayoutTest, IntCharDateTextLayout) {
 
     CURProps props;
     cursor->GetCursorProps(props);
-    EXPECT_EQ(props.iFields, 4);
-    EXPECT_EQ(props.iRecSize, 30);
-    EXPECT_EQ(props.iRecBufSize, 71);
-    EXPECT_EQ(props.iValChecks, 4);
-    EXPECT_EQ(props.iBookMarkSize, 8);
-    EXPECT_EQ(props.iSeqNums, 1);
-    EXPECT_EQ(props.bUniDirectional, 0xFFFF);
-    EXPECT_EQ(props.eprvRights, 255);
-    EXPECT_EQ(props.eOpenMode, dbiREADWRITE);
-    EXPECT_EQ(props.iIndexes, 0);
-    EXPECT_EQ(props.szName[0], 0);
+    EXPECT_EQ(+props.iFields, 4);
+    EXPECT_EQ(+props.iRecSize, 30);
+    EXPECT_EQ(+props.iRecBufSize, 71);
+    EXPECT_EQ(+props.iValChecks, 4);
+    EXPECT_EQ(+props.iBookMarkSize, 8);
+    EXPECT_EQ(+props.iSeqNums, 1);
+    EXPECT_EQ(+props.bUniDirectional, 0xFFFF);
+    EXPECT_EQ(+props.eprvRights, 255);
+    EXPECT_EQ(+props.eOpenMode, dbiREADWRITE);
+    EXPECT_EQ(+props.iIndexes, 0);
+    EXPECT_EQ(+props.szName[0], 0);
 
     ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->FieldOffset(0); });
     ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->FieldOffset(5); });
@@ -226,13 +226,13 @@ TEST_F(RecordLayoutTest, DescriptorsAndValidityChecksAreCopiedOut) {
     FLDDesc descs[2];
     req->GetFieldDescs(descs);
     EXPECT_STREQ(descs[0].szName, "k");
-    EXPECT_EQ(descs[1].iOffset, 4);
-    EXPECT_EQ(descs[1].iNullOffset, 9 + 1 + 8);
+    EXPECT_EQ(+descs[1].iOffset, 4);
+    EXPECT_EQ(+descs[1].iNullOffset, 9 + 1 + 8);
     VCHKDesc vchk;
     req->GetVchkDesc(1, vchk);
-    EXPECT_EQ(vchk.bRequired, 0xFFFF);
+    EXPECT_EQ(+vchk.bRequired, 0xFFFF);
     req->GetVchkDesc(2, vchk);
-    EXPECT_EQ(vchk.bRequired, 0);
+    EXPECT_EQ(+vchk.bRequired, 0);
 }
 
 } // namespace
