@@ -334,6 +334,7 @@ class EvenTensCursor : public TNativeDataSet {
 public:
     using TNativeDataSet::TNativeDataSet;
     void Activate() { SetFiltersActive(true); }
+    void SetFiltersInactiveForTest() { SetFiltersActive(false); }
     bool FilteredRecord(uint8_t* record) override {
         int32_t a = 0;
         std::memcpy(&a, record + 1, sizeof a);
@@ -358,6 +359,28 @@ TEST_F(NativeDataSetTest, ActiveFiltersSkipRowsInTheDirectionOfTravel) {
     filtered.GetPriorRecord(dbiNOLOCK, record.data(), nullptr);
     EXPECT_EQ(IntField(filtered, record.data(), 1), 0);
     ExpectNativeError(DBIERR_BOF, [&] { filtered.GetPriorRecord(dbiNOLOCK, record.data(), nullptr); });
+}
+
+TEST_F(NativeDataSetTest, ForcedRereadOfARejectedRowFallsBackToTheFirstAcceptedRow) {
+    Exec("insert into t values (30, 's', NULL)");
+    EvenTensCursor filtered(connection.get(), nullptr, "t", "", 0);
+    std::vector<uint8_t> record = WorkBuffer(filtered);
+    const auto readLastRowUnfiltered = [&] {
+        filtered.SetFiltersInactiveForTest();
+        filtered.SetToBegin();
+        for (int i = 0; i < 4; ++i)
+            filtered.GetNextRecord(dbiNOLOCK, record.data(), nullptr);
+        EXPECT_EQ(IntField(filtered, record.data(), 1), 30);
+        filtered.Activate();
+    };
+    readLastRowUnfiltered();
+    ExpectNativeError(DBIERR_EOF, [&] { filtered.GetRecord(dbiNOLOCK, record.data(), nullptr); });
+
+    readLastRowUnfiltered();
+    filtered.ForceReread();
+    filtered.GetRecord(dbiNOLOCK, record.data(), nullptr);
+    EXPECT_EQ(IntField(filtered, record.data(), 1), 0);
+    EXPECT_EQ(filtered.GetRecordNo(), 0);
 }
 
 } // namespace

@@ -235,5 +235,39 @@ TEST_F(RecordLayoutTest, DescriptorsAndValidityChecksAreCopiedOut) {
     EXPECT_EQ(+vchk.bRequired, 0);
 }
 
+TEST_F(RecordLayoutTest, MissingDescriptorsAreBuiltUpToTheColumnAsked) {
+    cursor->FieldDescs().Clear();
+    TmSQLField* third = cursor->FieldDescs().GetField(3);
+    ASSERT_EQ(cursor->FieldDescs().Count(), 3);
+    EXPECT_EQ(third->FieldNumber(), 3);
+    EXPECT_EQ(third->GetFieldName(), "c");
+    EXPECT_EQ(cursor->FieldDescs().GetField(1)->GetFieldName(), "a");
+    EXPECT_EQ(third->NullOffset(), 0) << "a descriptor built this way has no status slot";
+
+    std::vector<uint8_t> buffer(71, 0);
+    third->SetBuffer(buffer.data());
+    third->SetNull(true);
+    third->SetChanged(false);
+    EXPECT_FALSE(third->GetNull());
+    EXPECT_TRUE(third->GetChanged());
+    EXPECT_EQ(buffer, std::vector<uint8_t>(71, 0));
+    EXPECT_EQ(third->FieldValue(), buffer.data() + 14 + 2);
+    third->SetBuffer(nullptr);
+    EXPECT_EQ(third->FieldValue(), nullptr);
+
+    third->SetFieldName(std::string(40, 'n'));
+    EXPECT_EQ(third->GetFieldName(), std::string(31, 'n'));
+}
+
+TEST_F(RecordLayoutTest, MissingBuffersAreInvalidParameters) {
+    const int32_t value = 1;
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->PutField(1, nullptr, &value); });
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->InitRecord(nullptr); });
+    bool blank = false;
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] {
+        cursor->NativeToHost(cursor->FieldDescs().GetField(1), nullptr, blank, nullptr);
+    });
+}
+
 } // namespace
 } // namespace corvane::test
