@@ -78,7 +78,9 @@ void TmSQLField::SetChanged(bool value) {
 }
 
 uint8_t* TmSQLField::FieldValue() const {
-    return fOffsetAddress ? fOffsetAddress + (FieldNumber() - 1) : nullptr;
+    if (!fOffsetAddress) return nullptr;
+    // The presence bytes of the fields before this one lie in front of it.
+    return FieldNumber() > 0 ? fOffsetAddress + (FieldNumber() - 1) : fOffsetAddress;
 }
 
 // ---- TmSQLFields
