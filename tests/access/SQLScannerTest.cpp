@@ -28,9 +28,9 @@ Tokens ScanAll(const std::string& sql) {
 }
 
 TEST(SQLScanner, SimpleSelectYieldsClassifiedTokens) {
-    Tokens expected = {{stSelect, "select"}, {stAllFields, "*"}, {stFrom, "from"}, {stTableName, "customer"},
-                       {stWhere, "where"},   {stFieldName, "id"}, {stPredicate, "="}, {stNumber, "1"},
-                       {stEnd, ""}};
+    Tokens expected = {{stSelect, "select"},      {stAllFields, "*"}, {stFrom, "from"},
+                       {stTableName, "customer"}, {stWhere, "where"}, {stFieldName, "id"},
+                       {stPredicate, "="},        {stNumber, "1"},    {stEnd, ""}};
     EXPECT_EQ(ScanAll("select * from customer where id = 1"), expected);
 }
 
@@ -131,4 +131,4 @@ TEST(SQLScanner, TabSeparatesTableNameFromNextKeyword) {
     EXPECT_EQ(GetTableNameFromSQL("select *\tfrom\tcustomer"), "customer");
 }
 
-}  // namespace
+} // namespace

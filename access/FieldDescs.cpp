@@ -1,0 +1,432 @@
+// Native field descriptors, the cursor's field metadata, and the conversions between mSQL value texts,
+// the work buffer and the host representation.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <strings.h>
+
+#include "access/EmSQLException.h"
+#include "access/NativeDataSet.h"
+#include "client/ValueConversions.h"
+#include "client/msqlBinding.h"
+#include "host/SysUtils.h"
+
+namespace corvane {
+
+namespace {
+
+// Largest host day number a date can carry (9999-12-31).
+constexpr int32_t MaxDayNumber = 3652059;
+// Longest column name the cursor reports.
+constexpr size_t MaxColumnNameLength = 255;
+
+template <class T>
+void StoreValue(uint8_t* target, const T& value) {
+    std::memcpy(target, &value, sizeof value);
+}
+
+template <class T>
+T LoadValue(const void* source) {
+    T value;
+    std::memcpy(&value, source, sizeof value);
+    return value;
+}
+
+} // namespace
+
+// ---- TmSQLField
+
+TmSQLField::TmSQLField(host::TCollection* collection) : host::TCollectionItem(collection) {}
+
+TmSQLField::TmSQLField(host::TCollection* collection, const FLDDesc& desc, const VCHKDesc& vchk,
+                       uint16_t fieldNumber, uint16_t nativeType, uint16_t nativeSize)
+    : host::TCollectionItem(collection), fDesc(desc), fVchk(vchk), fNativeType(nativeType),
+      fNativeSize(nativeSize) {
+    fDesc.iFldNum = fieldNumber;
+}
+
+std::string TmSQLField::GetFieldName() const {
+    return std::string(fDesc.szName, strnlen(fDesc.szName, sizeof fDesc.szName));
+}
+
+void TmSQLField::SetFieldName(const std::string& value) {
+    std::memset(fDesc.szName, 0, sizeof fDesc.szName);
+    std::memcpy(fDesc.szName, value.data(), std::min<size_t>(value.size(), MaxFieldNameLength));
+}
+
+void TmSQLField::SetBuffer(uint8_t* record) {
+    fRecord = record;
+    fOffsetAddress = record ? record + fDesc.iOffset : nullptr;
+    fStatusAddress = record && fDesc.iNullOffset != 0 ? record + fDesc.iNullOffset : nullptr;
+}
+
+bool TmSQLField::GetNull() const {
+    return fStatusAddress && LoadValue<uint16_t>(fStatusAddress) == StatusNull;
+}
+
+void TmSQLField::SetNull(bool value) {
+    if (fStatusAddress) StoreValue<uint16_t>(fStatusAddress, value ? StatusNull : StatusNotNull);
+}
+
+bool TmSQLField::GetChanged() const {
+    return !fStatusAddress || LoadValue<uint32_t>(fStatusAddress + StatusChangedOffset) != StatusUnchanged;
+}
+
+void TmSQLField::SetChanged(bool value) {
+    if (fStatusAddress)
+        StoreValue<uint32_t>(fStatusAddress + StatusChangedOffset, value ? StatusChanged : StatusUnchanged);
+}
+
+uint8_t* TmSQLField::FieldValue() const {
+    if (!fOffsetAddress) return nullptr;
+    // The presence bytes of the fields before this one lie in front of it.
+    return FieldNumber() > 0 ? fOffsetAddress + (FieldNumber() - 1) : fOffsetAddress;
+}
+
+// ---- TmSQLFields
+
+TmSQLFields::TmSQLFields(TNativeDataSet* owner)
+    : host::TCollection(host::ItemClassOf<TmSQLField>()), fOwner(owner) {}
+
+TmSQLField* TmSQLFields::GetField(int n) {
+    if (n <= 0 || !fOwner) throw EmSQLException(DBIERR_INVALIDRECSTRUCT);
+    // Descriptors missing up to n are built from the cursor's columns, so that descriptor n stays item
+    // n - 1. Such descriptors have no status slot.
+    while (Count() < n) {
+        const int number = Count() + 1;
+        FLDDesc desc;
+        VCHKDesc vchk;
+        uint16_t nativeType = 0;
+        uint16_t nativeSize = 0;
+        fOwner->GetNativeDesc(number, &desc, &vchk, nativeType, nativeSize);
+        new TmSQLField(this, desc, vchk, static_cast<uint16_t>(number), nativeType, nativeSize);
+    }
+    return Field(n - 1);
+}
+
+void TmSQLFields::SetFields(uint8_t* record) {
+    for (int i = 0; i < Count(); ++i) {
+        TmSQLField* field = Field(i);
+        field->SetBuffer(record);
+        field->SetChanged(false);
+        field->SetNull(true);
+    }
+}
+
+int TmSQLFields::FieldNumberFromName(const std::string& name) const {
+    for (int i = 0; i < Count(); ++i) {
+        const TmSQLField* field = Field(i);
+        if (strcasecmp(field->GetFieldName().c_str(), name.c_str()) == 0) return field->FieldNumber();
+    }
+    return 0;
+}
+
+// ---- Field metadata of the cursor
+
+int TNativeDataSet::FieldCount() const {
+    return fResult ? msqlNumFields(fResult.get()) : 0;
+}
+
+m_field* TNativeDataSet::GetFieldInfo(int index) const {
+    if (!fResult || index < 0 || index >= FieldCount()) return nullptr;
+    msqlFieldSeek(fResult.get(), index);
+    return msqlFetchField(fResult.get());
+}
+
+std::string TNativeDataSet::FieldName(int index) const {
+    const m_field* info = GetFieldInfo(index);
+    if (!info || !info->name) return std::string();
+    return std::string(info->name, strnlen(info->name, MaxColumnNameLength));
+}
+
+int TNativeDataSet::FieldType(int index) const {
+    const m_field* info = GetFieldInfo(index);
+    return info ? info->type : 0;
+}
+
+int TNativeDataSet::FieldSize(int index) const {
+    const m_field* info = GetFieldInfo(index);
+    return info ? info->length : 0;
+}
+
+const char* TNativeDataSet::FieldBuffer(int index) const {
+    if (!fResult || !fCurrentRow || index < 0 || index >= FieldCount()) return nullptr;
+    return fCurrentRow[index];
+}
+
+int TNativeDataSet::FieldIndex(const std::string& name) const {
+    const int count = FieldCount();
+    for (int i = 0; i < count; ++i)
+        if (FieldName(i) == name) return i;
+
+    // base_k names the (k+1)-th column called base.
+    const size_t underscore = name.rfind('_');
+    if (underscore == std::string::npos) return -1;
+    const std::string digits = name.substr(underscore + 1);
+    if (digits.empty() || digits.size() > 10) return -1;
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return -1;
+    const int64_t k = std::stoll(digits);
+    if (k < 1) return -1;
+    const std::string base = name.substr(0, underscore);
+    int64_t seen = 0;
+    for (int i = 0; i < count; ++i) {
+        if (FieldName(i) != base) continue;
+        if (seen == k) return i;
+        ++seen;
+    }
+    return -1;
+}
+
+int TNativeDataSet::FieldOffset(int number) const {
+    if (number < 1 || number > FieldCount() || number > static_cast<int>(fColumns.size()))
+        throw EmSQLException(DBIERR_INVALIDPARAM);
+    int offset = 0;
+    for (int i = 0; i < number - 1; ++i)
+        offset += fColumns[i].width;
+    return offset;
+}
+
+int TNativeDataSet::GetRecordSize() {
+    if (fRecordSize >= 0) return fRecordSize;
+    if (!fResult) return 0;
+    int size = 0;
+    for (const TColumnLayout& column : fColumns)
+        size += column.width + 1;
+    fRecordSize = size;
+    return fRecordSize;
+}
+
+int TNativeDataSet::GetBufferSize() {
+    if (fFieldDescs->Count() == 0) InitFieldDescs();
+    return GetRecordSize();
+}
+
+int TNativeDataSet::GetWorkBufferSize() {
+    fBookmarkOffset = GetBufferSize() + StatusSlotSize * fFieldDescs->Count() + 1;
+    return fBookmarkOffset < 1 ? fBookmarkOffset : fBookmarkOffset + BookmarkSize;
+}
+
+void TNativeDataSet::GetNativeDesc(int number, FLDDesc* desc, VCHKDesc* vchk, uint16_t& nativeType,
+                                   uint16_t& nativeSize) {
+    if (!desc) return;
+    if (number > FieldCount()) throw EmSQLException(DBIERR_INVALIDRECSTRUCT);
+    const m_field* info = GetFieldInfo(number - 1);
+    if (!info) throw EmSQLException(DBIERR_INVALIDRECSTRUCT);
+    ConvermSQLtoHostFieldInfo(info, static_cast<uint16_t>(number), static_cast<uint16_t>(FieldOffset(number)),
+                              vchk, desc);
+    nativeType = static_cast<uint16_t>(info->type);
+    nativeSize = static_cast<uint16_t>(info->length);
+}
+
+void TNativeDataSet::InitFieldDescs() {
+    fFieldDescs->Clear();
+    const int count = FieldCount();
+    for (int number = 1; number <= count; ++number) {
+        FLDDesc desc;
+        VCHKDesc vchk;
+        uint16_t nativeType = 0;
+        uint16_t nativeSize = 0;
+        try {
+            GetNativeDesc(number, &desc, &vchk, nativeType, nativeSize);
+        } catch (const EmSQLException&) {
+            continue; // a column that cannot be described gets no descriptor
+        }
+        new TmSQLField(fFieldDescs.get(), desc, vchk, static_cast<uint16_t>(number), nativeType, nativeSize);
+    }
+    const int recordSize = GetRecordSize();
+    for (int i = 0; i < fFieldDescs->Count(); ++i)
+        fFieldDescs->Field(i)->SetNullOffset(static_cast<uint16_t>(recordSize + 1 + StatusSlotSize * i));
+}
+
+void TNativeDataSet::GetFieldDescs(FLDDesc* descs) {
+    const int count = FieldCount();
+    for (int number = 1; number <= count; ++number)
+        descs[number - 1] = fFieldDescs->GetField(number)->Desc();
+}
+
+void TNativeDataSet::GetVchkDesc(uint16_t number, VCHKDesc& target) {
+    target = fFieldDescs->GetField(number)->Vchk();
+}
+
+bool TNativeDataSet::ReadColumnLayout() {
+    std::vector<TColumnLayout> columns;
+    const int count = FieldCount();
+    columns.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const m_field* info = GetFieldInfo(i);
+        const int type = info ? info->type : 0;
+        const int length = info ? info->length : 0;
+        columns.push_back({type, length, mSQLTypeToFieldType(type, length).size});
+    }
+    const bool changed = columns != fColumns;
+    fColumns.swap(columns);
+    fRowValues.resize(fColumns.size());
+    return changed;
+}
+
+// ---- Reading a row into the work buffer
+
+void TNativeDataSet::ConvertRow(m_row row) {
+    for (size_t i = 0; i < fColumns.size(); ++i) {
+        const char* text = row[i];
+        if (!text) continue;
+        switch (fColumns[i].type) {
+        case INT_TYPE:
+        case UINT_TYPE:
+            fRowValues[i].integer = host::StrToInt(text);
+            break;
+        case REAL_TYPE:
+        case MONEY_TYPE:
+            fRowValues[i].real = StrToSQLFloat(text);
+            break;
+        case DATE_TYPE:
+        case TIME_TYPE:
+            fRowValues[i].real = SqlDateToDateTime(text);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void TNativeDataSet::InternalReadBuffer() {
+    if (!fCurrentBuffer || !fCurrentRow) return;
+    uint8_t* const buffer = fCurrentBuffer;
+    const int descriptors = fFieldDescs->Count();
+    size_t position = 0;
+    for (size_t i = 0; i < fColumns.size(); ++i) {
+        const TColumnLayout& column = fColumns[i];
+        const char* text = fCurrentRow[i];
+        const bool isNull = text == nullptr;
+        if (static_cast<int>(i) < descriptors) {
+            TmSQLField* field = fFieldDescs->Field(static_cast<int>(i));
+            field->SetBuffer(buffer);
+            field->SetChanged(false);
+            field->SetNull(isNull);
+        }
+        uint8_t* const slot = buffer + position;
+        std::memset(slot, 0, static_cast<size_t>(column.width) + 1);
+        if (!isNull) {
+            switch (column.type) {
+            case INT_TYPE:
+            case UINT_TYPE:
+                slot[0] = 1;
+                StoreValue(slot + 1, fRowValues[i].integer);
+                break;
+            case CHAR_TYPE:
+                slot[0] = 1;
+                std::memcpy(slot + 1, text, strnlen(text, static_cast<size_t>(column.width)));
+                break;
+            case REAL_TYPE:
+            case MONEY_TYPE:
+            case DATE_TYPE:
+            case TIME_TYPE:
+                slot[0] = 1;
+                StoreValue(slot + 1, fRowValues[i].real);
+                break;
+            case TEXT_TYPE:
+                break; // no edit stream: the text is reached through the blob operations
+            default:
+                slot[0] = 1;
+                break;
+            }
+        }
+        position += static_cast<size_t>(column.width) + 1;
+    }
+    buffer[position] = 0; // the spare byte
+    fCurrentBuffer = nullptr;
+}
+
+// ---- Work buffer <-> host representation
+
+void TNativeDataSet::NativeToHost(TmSQLField* field, uint8_t* record, bool& blank, void* target) {
+    if (!record) throw EmSQLException(DBIERR_INVALIDPARAM);
+    field->SetBuffer(record);
+    blank = field->GetNull();
+    if (!blank && target) AdjustNativeField(field, field->FieldValue(), target, blank);
+}
+
+void TNativeDataSet::HostToNative(TmSQLField* field, uint8_t* record, const void* source) {
+    if (!source) return;
+    if (!record) throw EmSQLException(DBIERR_INVALIDPARAM);
+    field->SetBuffer(record);
+    AdjustHostField(field, field->FieldValue(), source);
+}
+
+void TNativeDataSet::AdjustNativeField(const TmSQLField* field, const uint8_t* slot, void* target,
+                                       bool& blank) const {
+    if (slot[0] == 0) {
+        blank = true;
+        return;
+    }
+    blank = false;
+    const uint8_t* data = slot + 1;
+    auto* out = static_cast<uint8_t*>(target);
+    switch (field->NativeType()) {
+    case INT_TYPE:
+    case UINT_TYPE:
+        std::memcpy(out, data, sizeof(int32_t));
+        break;
+    case CHAR_TYPE: {
+        const size_t limit = std::min<size_t>(field->NativeSize(), field->FieldLength());
+        const size_t length = strnlen(reinterpret_cast<const char*>(data), limit);
+        std::memcpy(out, data, length);
+        out[length] = 0;
+        break;
+    }
+    case REAL_TYPE:
+    case MONEY_TYPE:
+        std::memcpy(out, data, sizeof(double));
+        break;
+    case DATE_TYPE: {
+        const int32_t day = static_cast<int32_t>(std::trunc(LoadValue<double>(data))) + DateDelta;
+        StoreValue(out, day);
+        break;
+    }
+    case TIME_TYPE: {
+        const int64_t msecs = std::llround(LoadValue<double>(data) * MSecsPerDay);
+        const int32_t timeOfDay = static_cast<int32_t>(((msecs % MSecsPerDay) + MSecsPerDay) % MSecsPerDay);
+        StoreValue(out, timeOfDay);
+        break;
+    }
+    default:
+        blank = true; // TEXT and unknown types have no host form here
+        break;
+    }
+}
+
+void TNativeDataSet::AdjustHostField(const TmSQLField* field, uint8_t* slot, const void* source) const {
+    const size_t width = field->FieldLength();
+    std::memset(slot, 0, width + 1);
+    slot[0] = 1;
+    uint8_t* data = slot + 1;
+    switch (field->NativeType()) {
+    case INT_TYPE:
+    case UINT_TYPE:
+        if (width >= sizeof(int32_t)) std::memcpy(data, source, sizeof(int32_t));
+        break;
+    case CHAR_TYPE:
+        std::memcpy(data, source, strnlen(static_cast<const char*>(source), width));
+        break;
+    case REAL_TYPE:
+    case MONEY_TYPE:
+        if (width >= sizeof(double)) std::memcpy(data, source, sizeof(double));
+        break;
+    case DATE_TYPE: {
+        const int32_t day = LoadValue<int32_t>(source);
+        if (day >= 1 && day <= MaxDayNumber && width >= sizeof(double))
+            StoreValue(data, static_cast<double>(day - DateDelta));
+        break;
+    }
+    case TIME_TYPE: {
+        const int32_t msecs = LoadValue<int32_t>(source);
+        if (msecs >= 0 && msecs < MSecsPerDay && width >= sizeof(double))
+            StoreValue(data, static_cast<double>(msecs) / MSecsPerDay);
+        break;
+    }
+    default:
+        break; // TEXT and unknown types: the data stays zero
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,168 @@
+// The native connection: connecting, database and table lists, and the cursors it creates.
+#include "access/NativeConnect.h"
+
+#include <vector>
+
+#include "access/EmSQLException.h"
+#include "access/ListCursors.h"
+#include "access/NativeDataSet.h"
+#include "client/msqlBinding.h"
+
+namespace corvane {
+
+void TResultRelease::operator()(m_result* result) const noexcept {
+    if (result && msqlFreeResult) msqlFreeResult(result);
+}
+
+TNativeConnect::~TNativeConnect() {
+    InternalDisconnect();
+}
+
+void TNativeConnect::ProcessDBParams(const host::TStrings& params) {
+    fDatabaseName = params.Values("DatabaseName");
+    fHost = params.Values("Host");
+}
+
+void TNativeConnect::RequireClientLibrary() {
+    if (!mSQLLibraryComplete()) mSQLExceptionMsg(this, mSQLLoadErrorText());
+}
+
+void TNativeConnect::InternalConnect() {
+    if (fConnected) return;
+    RequireClientLibrary();
+    const int32_t socket = CheckResult(msqlConnect(fHost.c_str()));
+    if (msqlSelectDB(socket, fDatabaseName.empty() ? nullptr : fDatabaseName.c_str()) < 0) {
+        // Close the socket that was opened, so that a failed connect leaves nothing behind. The
+        // error text is taken first: closing may replace it.
+        std::string text = GetErrorText();
+        msqlClose(socket);
+        mSQLExceptionMsg(this, text);
+    }
+    fSocket = socket;
+    fConnected = true;
+}
+
+void TNativeConnect::InternalDisconnect() {
+    if (!fConnected) return;
+    // Without the client library the socket went with it.
+    if (msqlClose) msqlClose(fSocket);
+    fSocket = -1;
+    fConnected = false;
+}
+
+std::string TNativeConnect::GetErrorText() const {
+    return ClientErrorText();
+}
+
+int32_t TNativeConnect::CheckResult(int32_t value) {
+    if (value < 0) mSQLExceptionMsg(this, GetErrorText());
+    return value;
+}
+
+void TNativeConnect::SelectDB(const std::string& name) {
+    RequireClientLibrary();
+    CheckResult(msqlSelectDB(fSocket, name.c_str()));
+}
+
+int32_t TNativeConnect::GetServerStat() {
+    RequireClientLibrary();
+    return msqlGetServerStats(fSocket);
+}
+
+std::string TNativeConnect::GetHostInfo() {
+    RequireClientLibrary();
+    const char* text = msqlGetHostInfo();
+    return text ? text : "";
+}
+
+std::string TNativeConnect::GetServerInfo() {
+    RequireClientLibrary();
+    const char* text = msqlGetServerInfo();
+    return text ? text : "";
+}
+
+void TNativeConnect::TableList(host::TStrings& list) {
+    InternalConnect();
+    list.Clear();
+    const TResultPtr result(msqlListTables(fSocket));
+    GetList(result.get(), list);
+}
+
+void TNativeConnect::DatabaseList(host::TStrings& list) {
+    RequireClientLibrary();
+    const TResultPtr result(msqlListDBs(fSocket));
+    GetList(result.get(), list);
+}
+
+void TNativeConnect::GetList(const m_result* result, host::TStrings& list) {
+    if (!result) return;
+    for (const m_data* node = result->queryData; node; node = node->next) {
+        const char* text = node->width > 0 && node->data ? node->data[0] : nullptr;
+        list.Add(text ? text : "");
+    }
+}
+
+void TNativeConnect::OpenTable(const std::string& tableName, const std::string& indexName, uint16_t indexId,
+                               DBIOpenMode /*openMode*/, DBIShareMode /*shareMode*/,
+                               TNativeDataSet*& cursor) {
+    InternalConnect();
+    cursor = new TNativeDataSet(this, nullptr, tableName, indexName, indexId);
+}
+
+void TNativeConnect::QueryAlloc(TNativeDataSet*& statement) {
+    statement = new TNativeDataSet(this, nullptr, std::string(), std::string(), 0);
+}
+
+void TNativeConnect::QueryPrepare(TNativeDataSet* statement, const char* query) {
+    if (!statement) throw EmSQLException(DBIERR_INVALIDHNDL);
+    statement->SetSQLText(query);
+}
+
+void TNativeConnect::QExecDirect(DBIQryLang /*queryLang*/, const char* query, TNativeDataSet*& /*cursor*/) {
+    TNativeDataSet* raw = nullptr;
+    QueryAlloc(raw);
+    const std::unique_ptr<TNativeDataSet> statement(raw);
+    QueryPrepare(statement.get(), query);
+    statement->Execute();
+}
+
+void TNativeConnect::OpenFieldList(const std::string& tableName, const std::string& /*driverType*/,
+                                   bool /*physicalTypes*/, TNativeDataSet*& cursor) {
+    TNativeDataSet* raw = nullptr;
+    OpenTable(tableName, std::string(), 0, dbiREADONLY, dbiOPENSHARED, raw);
+    const std::unique_ptr<TNativeDataSet> table(raw);
+    CURProps props;
+    table->GetCursorProps(props);
+    if (props.iFields > 0) {
+        std::vector<FLDDesc> descs(props.iFields);
+        table->GetFieldDescs(descs.data());
+        cursor = new TFieldList(this, descs.data(), props.iFields);
+    }
+    table->CloseTable();
+}
+
+void TNativeConnect::OpenIndexList(const std::string& tableName, const std::string& /*driverType*/,
+                                   TNativeDataSet*& cursor) {
+    cursor = nullptr;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            TNativeDataSet* raw = nullptr;
+            OpenTable(tableName, std::string(), 0, dbiREADONLY, dbiOPENSHARED, raw);
+            const std::unique_ptr<TNativeDataSet> table(raw);
+            CURProps props;
+            table->GetCursorProps(props);
+            std::vector<IDXDesc> descs(props.iIndexes);
+            if (!descs.empty()) table->GetIndexDescs(descs.data());
+            cursor = new TIndexList(this, descs.empty() ? nullptr : descs.data(), props.iIndexes);
+            table->CloseTable();
+            return;
+        } catch (const EmSQLException&) {
+            // A native failure is tried once more; the second one reaches the caller.
+            if (attempt >= 2) throw;
+        }
+    }
+}
+
+void TNativeConnect::EmptyTable(TNativeDataSet* /*cursor*/, const std::string& /*tableName*/) {}
+
+} // namespace corvane

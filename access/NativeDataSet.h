@@ -1,0 +1,326 @@
+// TNativeDataSet: the native cursor behind every table and statement handle. It runs one SQL statement
+// over its TNativeConnect, keeps the whole stored result in memory, and offers record-oriented
+// navigation over it (first, last, next, prior, seek to a row, bookmarks) that reads the current row
+// into a caller's work buffer (layout in FieldDescs.h).
+//
+// The class is implemented by concern:
+//   NativeDataSet.cpp  construction, statement execution, navigation, bookmarks, record operations,
+//                      properties
+//   FieldDescs.cpp     field metadata, descriptors, row conversion into the work buffer and between the
+//                      work buffer and the host representation
+//   Indexes.cpp        the index list, index order, keys and ranges
+//   Filters.cpp        client-side filters
+// Writes (generated INSERT/UPDATE/DELETE) and blob access join the same class in their own files.
+//
+// Ranges and index order change the statement and re-run it; filters skip rows on the client; writes
+// run a separate statement and then re-run this cursor's. There is no server cursor and no server lock:
+// a record lock only stops the cursor from refreshing the record buffer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "access/EngineTypes.h"
+#include "access/FieldDescs.h"
+#include "access/IndexDesc.h"
+#include "access/Indexes.h"
+#include "access/NativeConnect.h"
+#include "client/Container.h"
+#include "client/msqlABI.h"
+#include "host/Strings.h"
+
+namespace corvane {
+
+// Where a cursor stands.
+enum TCursorPosition : uint8_t {
+    cpUnpositioned = 0, // initial state, and after a failed re-read
+    cpOnRecord = 1,
+    cpBeforeFirst = 2, // SetToBegin
+    cpAfterLast = 3,   // SetToEnd
+    cpCrack = 4,       // after a write, or curMAKECRACK
+};
+
+// Direction of the last record step; filters skip rows in it.
+enum TCursorDirection : uint8_t { cdForward = 1, cdBackward = 2 };
+
+class TNativeDataSet : public host::TObject {
+public:
+    // A cursor on connection. container and reserved are not used. indexName (at most 260 characters)
+    // is the index the table is opened on. A non-empty tableName (at most 260 characters) is stored and
+    // opened at once; without one the cursor stays inactive (a statement cursor).
+    TNativeDataSet(TNativeConnect* connection, TContainer* container, const std::string& tableName,
+                   const std::string& indexName, uint16_t reserved);
+    // CloseTable when active; clears the index information.
+    ~TNativeDataSet() override;
+
+    // ---- Statement execution
+
+    // (Re)opens the cursor: runs the statement and keeps its whole result. The statement is the SQL
+    // text of a statement cursor, otherwise "Select * from " + table name followed by the range and
+    // order lines. Raises DBIERR_QRYEMPTY with neither SQL text nor table name, and the connection's
+    // native error when the server refuses the statement. A statement without result set leaves the
+    // cursor inactive.
+    void OpenTable();
+    // Inactive; rows affected := 0; record number := 0; the result is released. Descriptors, indexes
+    // and statement lists are kept.
+    void CloseTable();
+    // Runs the SQL text without keeping a result: a SELECT or SHOW sets rows affected to its row count,
+    // an INSERT, UPDATE or DELETE to the server's count of affected rows, anything else to 0. Does
+    // nothing while the connection is not connected. Raises DBIERR_QRYEMPTY without SQL text.
+    void Execute();
+    // The table statement: the head, range and order lines, each followed by one blank. Raises
+    // DBIERR_QRYEMPTY when the head list is empty.
+    std::string GetSQLClause() const;
+    const std::string& GetTableName() const { return fTableName; }
+    // Stores the first 260 characters; an empty text changes nothing.
+    void SetTableName(const std::string& name);
+    const std::string& GetIndexName() const { return fIndexName; }
+    // The SQL text of a statement cursor (not owned), or null.
+    const char* GetSQLText() const { return fSQLText; }
+    // Makes the cursor refer to text (not copied): the caller keeps it alive while the cursor uses it.
+    void SetSQLText(const char* text) { fSQLText = text; }
+    bool Active() const { return fActive; }
+    TNativeConnect* Connection() const { return fConnect; }
+    int32_t RowsAffected() const { return fRowsAffected; }
+
+    // ---- Navigation. Each fetches the row into the current buffer (then forgets the buffer); when no
+    // row is there it raises the code shown, leaving no current row and the buffer untouched.
+
+    // Record number := 0; DBIERR_BOF.
+    virtual void FirstRecord();
+    // Record number := row count - 1 (0 when empty); DBIERR_EOF.
+    void LastRecord();
+    // Record number + 1; DBIERR_EOF (the record number then equals the row count).
+    void NextRecord();
+    // Record number - 1; DBIERR_BOF.
+    void PrevRecord();
+    // Fetches row n without changing the record number; DBIERR_BOF.
+    void CurrentRecord(int32_t n);
+
+    // ---- Record operations
+
+    // Position := before first.
+    virtual void SetToBegin();
+    // Position := after last.
+    void SetToEnd();
+    // Reads the next row into buffer (the first from an unpositioned or before-first cursor) and ends
+    // on record. Past the end raises DBIERR_EOF. With a lock other than dbiNOLOCK the row just reached
+    // is read again under that lock.
+    virtual void GetNextRecord(DBILockType lock, uint8_t* buffer, RECProps* props);
+    // The mirror of GetNextRecord: the last row from an unpositioned or after-last cursor; raises
+    // DBIERR_BOF past the beginning.
+    void GetPriorRecord(DBILockType lock, uint8_t* buffer, RECProps* props);
+    // Reads the current row into buffer: on record re-reads it (unless the record is locked); before
+    // first raises DBIERR_EOF, after last DBIERR_BOF, unpositioned DBIERR_NOCURRREC; on a crack moves to
+    // the next row, else the prior one, else the first.
+    void GetRecord(DBILockType lock, uint8_t* buffer, RECProps* props);
+    // Row count of the result (0 without one); filters are not taken into account.
+    virtual int32_t GetRecordCount();
+    // The 0-based record number.
+    int32_t GetRecordNo() const { return fRecNo; }
+    // n < 0: record number := row count and (unless on a crack) an attempt to fetch that row, errors
+    // ignored; n >= 0: unless on a crack, CurrentRecord(n).
+    void SetToRecord(int32_t n);
+    // Writes the 8-byte bookmark of the record number into target (DBIERR_INVALIDPARAM without one).
+    void GetBookMark(uint8_t* target) const;
+    // Goes to the row of bookmark and ends on record: a negative bookmark goes to the first row.
+    // DBIERR_INVALIDPARAM without a bookmark.
+    virtual void SetToBookmark(const uint8_t* bookmark);
+    // result := 0 for bookmarks of the same row, -1 when a lies before b, 1 when after it.
+    // DBIERR_INVALIDPARAM when either is missing.
+    void CompareBookMarks(const uint8_t* a, const uint8_t* b, int16_t& result) const;
+    // Field number's value in buffer into host form (see NativeToHost); without target only blank is
+    // reported, from the status slot. DBIERR_INVALIDPARAM without buffer.
+    void GetField(uint16_t number, uint8_t* buffer, void* target, bool& blank);
+    // Stores source (host form) as field number's value in buffer; changed := true, null := no source.
+    // DBIERR_INVALIDPARAM without buffer.
+    void PutField(uint16_t number, uint8_t* buffer, const void* source);
+    // Zero-fills a work buffer, binds every descriptor to it unchanged and null, and makes it the
+    // current buffer. DBIERR_INVALIDPARAM without buffer.
+    void InitRecord(uint8_t* buffer);
+    // Re-reads the current row into buffer unless the record is locked; lock = dbiREADLOCK locks it.
+    void GetWorkRecord(DBILockType lock, uint8_t* buffer);
+    void LockRecord(DBILockType lock) { fRecordLocked = lock != dbiNOLOCK; }
+    void RelRecordLock() { fRecordLocked = false; }
+    bool RecordLocked() const { return fRecordLocked; }
+    void ForceReread() { fReread = true; }
+    // Raises EmSQLException code when condition holds.
+    static void CheckParam(bool condition, DBIResult code);
+    // The field numbers that identify a row in generated WHERE clauses: the key fields of the last
+    // primary or unique index; without one, none when uniqueOnly is set, else every non-blob field.
+    void GetKeys(bool uniqueOnly, std::vector<uint16_t>& numbers, uint16_t& count);
+    // Answers a property (only the low 16 bits of property are compared): writes the value to value
+    // and its size to length. Unknown properties write nothing and report length 0. A missing value
+    // or a maxLength too small for the value raises DBIERR_INVALIDPARAM.
+    void GetProp(uint32_t property, void* value, uint32_t& length, uint32_t maxLength);
+    // Sets a property: curMAKECRACK puts the cursor on a crack; stmtLIVENESS makes the cursor
+    // read-only unless value is wantLIVE. Others are accepted without effect.
+    void SetProp(uint32_t property, uintptr_t value);
+    // Fills props (zeroed first) with the cursor's properties.
+    void GetCursorProps(CURProps& props);
+    TCursorPosition Position() const { return fPosition; }
+    bool ReadOnly() const { return fReadOnly; }
+
+    // The buffer that the next row read fills.
+    void SetBufferAddress(uint8_t* buffer) { fCurrentBuffer = buffer; }
+    void SetInternalBuffer(uint8_t* buffer) { fCurrentBuffer = buffer; }
+    void SetCurrentBuffer(uint8_t* buffer) { fCurrentBuffer = buffer; }
+    uint8_t* GetCurrentBuffer() const { return fCurrentBuffer; }
+
+    // ---- Field metadata (a column index counts from 0, a column number from 1)
+
+    // Columns of the open result; 0 without one.
+    int FieldCount() const;
+    // The column's name (at most 255 characters); empty without result or column.
+    std::string FieldName(int index) const;
+    // The column's mSQL type code; 0 without result or column.
+    int FieldType(int index) const;
+    // The column's declared length; 0 without result or column.
+    int FieldSize(int index) const;
+    // The client library's description of the column; null without result or column.
+    m_field* GetFieldInfo(int index) const;
+    // The column's text in the current row; null without result, row or value (NULL).
+    const char* FieldBuffer(int index) const;
+    bool FieldIsNull(int index) const { return FieldBuffer(index) == nullptr; }
+    // Index of the first column named exactly name; else name = base + "_" + k (k >= 1) designates the
+    // (k+1)-th column named base; -1 when nothing matches.
+    int FieldIndex(const std::string& name) const;
+    // Sum of the widths of the columns before column number; outside 1..FieldCount raises
+    // DBIERR_INVALIDPARAM.
+    int FieldOffset(int number) const;
+    // R of the layout; computed once while a result is open and kept; 0 before.
+    int GetRecordSize();
+    // Builds the descriptors when there are none, then GetRecordSize.
+    virtual int GetBufferSize();
+    // Fixes the bookmark offset (GetBufferSize + 8 x descriptors + 1) and returns the work buffer size.
+    virtual int GetWorkBufferSize();
+    // Position of the bookmark in the work buffer; 0 until GetWorkBufferSize ran.
+    int BookmarkOffset() const { return fBookmarkOffset; }
+    // Describes column number into desc / vchk with its mSQL type and declared length. Without desc
+    // nothing happens; a number beyond the columns raises DBIERR_INVALIDRECSTRUCT.
+    void GetNativeDesc(int number, FLDDesc* desc, VCHKDesc* vchk, uint16_t& nativeType, uint16_t& nativeSize);
+    // Rebuilds the descriptors from the result and gives them their status slots.
+    void InitFieldDescs();
+    // Copies the FLDDesc of descriptors 1..FieldCount into consecutive entries of descs.
+    void GetFieldDescs(FLDDesc* descs);
+    // Copies descriptor number's VCHKDesc.
+    void GetVchkDesc(uint16_t number, VCHKDesc& target);
+    TmSQLFields& FieldDescs() { return *fFieldDescs; }
+
+    // Reads field's value in record into host form: blank := null indicator; when not null and target
+    // is given, converts from the data slot (AdjustNativeField). DBIERR_INVALIDPARAM without record.
+    void NativeToHost(TmSQLField* field, uint8_t* record, bool& blank, void* target);
+    // Stores source (host form) into field's slot in record (AdjustHostField); nothing without source.
+    void HostToNative(TmSQLField* field, uint8_t* record, const void* source);
+    // Converts one slot (presence byte followed by the data) into host form; blank when the presence
+    // byte is 0 or the type has no host form.
+    void AdjustNativeField(const TmSQLField* field, const uint8_t* slot, void* target, bool& blank) const;
+    // Writes source (host form) into one slot: cleared, presence byte 1, data by type. A date or time
+    // out of range, or a type without host form, leaves the data zero.
+    void AdjustHostField(const TmSQLField* field, uint8_t* slot, const void* source) const;
+
+    // ---- Indexes, keys and ranges (Indexes.cpp)
+
+    // Number of indexes of the cursor's table.
+    int GetIndexCount();
+    // desc := index number's descriptor (number 0 reads index 1); DBIERR_NOASSOCINDEX when there is
+    // no such index.
+    void GetIndexDesc(uint16_t number, IDXDesc& desc);
+    // Fills descs[0..count) with the descriptors of indexes 1..count.
+    void GetIndexDescs(IDXDesc* descs);
+    // Empties the index list; key number := 0.
+    void ClearIndexInfo();
+    TmSQLIndexes& Indexes() { return *fIndexes; }
+    uint16_t KeyNumber() const { return fKeyNumber; }
+    bool RangeActive() const { return fRangeActive; }
+    const IDXDesc& CurrentIndexDesc() const { return fCurrentIndexDesc; }
+
+    // ---- Filters (Filters.cpp)
+
+    // Whether the record in buffer passes every active filter.
+    virtual bool FilteredRecord(uint8_t* buffer);
+    // Moves on in the last direction until the record in buffer passes; running off the end raises
+    // DBIERR_EOF going forward, DBIERR_BOF going backward. Nothing without buffer or active filter.
+    void CheckFilter(uint8_t* buffer);
+    bool FiltersActive() const { return fFiltersActive; }
+    TContainer& Filters() { return *fFilters; }
+
+protected:
+    // The statement lists of a table cursor, joined in this order: head, range lines, order lines.
+    host::TStringList& StatementHead() { return *fStmtHead; }
+    host::TStringList& RangeList() { return *fRangeList; }
+    host::TStringList& OrderList() { return *fOrderList; }
+    void SetFiltersActive(bool value) { fFiltersActive = value; }
+    void SetPosition(TCursorPosition position) { fPosition = position; }
+
+private:
+    // Layout of one result column, learnt when a result is stored.
+    struct TColumnLayout {
+        int type;       // mSQL type code
+        int nativeSize; // declared length
+        int width;      // data slot width
+        bool operator==(const TColumnLayout&) const = default;
+    };
+    // A column value converted from its text before anything is written into a buffer.
+    struct TColumnValue {
+        int32_t integer;
+        double real;
+    };
+
+    // Sends the statement and keeps its result (see OpenTable).
+    void RunStatement();
+    // Learns the column layout of the stored result; true when it differs from the one learnt before.
+    bool ReadColumnLayout();
+    // Moves the record number to recNo and fetches that row; raises code when there is none. A row that
+    // cannot be converted restores the record number and lets the conversion error pass.
+    void MoveAndFetch(int32_t recNo, DBIResult code);
+    // Seeks and fetches row position into the current buffer (bookmark and data); false when there is
+    // no such row. A conversion error leaves the buffer untouched and forgets buffer and row.
+    bool FetchRow(int32_t position);
+    // Converts the texts of row that need it; raises the host's conversion error before any buffer
+    // is written.
+    void ConvertRow(m_row row);
+    // Writes the converted row into the current buffer, then forgets the buffer.
+    void InternalReadBuffer();
+    // Writes the bookmark of row position into the current buffer at the bookmark offset.
+    void SetBufBookmark(int32_t position);
+    // Row count of the stored result; 0 without one.
+    int32_t RowCount() const;
+    // Puts the order of the index the cursor was opened on in force after the first open of a table
+    // that has indexes.
+    void SwitchToIndexOnOpen();
+
+    int32_t fRecNo = 0;
+    m_row fCurrentRow = nullptr;
+    TResultPtr fResult;
+    std::unique_ptr<TContainer> fFilters;
+    bool fFiltersActive = false;
+    std::unique_ptr<TmSQLFields> fFieldDescs;
+    std::unique_ptr<TmSQLIndexes> fIndexes;
+    uint16_t fKeyNumber = 0;
+    std::string fIndexName;
+    IDXDesc fCurrentIndexDesc{};
+    bool fRangeActive = false;
+    int32_t fRecordSize = -1;
+    TNativeConnect* fConnect;
+    bool fActive = false;
+    int32_t fRowsAffected = 0;
+    int32_t fBookmarkOffset = 0;
+    TCursorPosition fPosition = cpUnpositioned;
+    TCursorDirection fLastDirection = cdForward;
+    uint8_t* fCurrentBuffer = nullptr;
+    bool fRecordLocked = false;
+    bool fReread = false;
+    bool fReadOnly = false;
+    std::unique_ptr<host::TStringList> fStmtHead;
+    std::unique_ptr<host::TStringList> fRangeList;
+    std::unique_ptr<host::TStringList> fOrderList;
+    std::string fTableName;
+    const char* fSQLText = nullptr;
+    std::vector<TColumnLayout> fColumns;
+    std::vector<TColumnValue> fRowValues;
+};
+
+} // namespace corvane
