@@ -1,6 +1,7 @@
 // The published properties of the host framework's own streamable classes: components,
 // datasets, fields, data sources, parameters and field/index definitions.
 #include "host/DB.h"
+#include "host/Forms.h"
 #include "host/Streaming.h"
 
 namespace host {
@@ -76,6 +77,50 @@ void RegisterFields(TClassRegistry& r) {
     r.Register<TGraphicField>("TGraphicField", "TBlobField");
 }
 
+void RegisterForms(TClassRegistry& r) {
+    r.Register<TControl>("TControl", "TComponent")
+        .Integer("Left", &TControl::Left, &TControl::SetLeft)
+        .Integer("Top", &TControl::Top, &TControl::SetTop)
+        .Integer("Width", &TControl::Width, &TControl::SetWidth)
+        .Integer("Height", &TControl::Height, &TControl::SetHeight)
+        .String("Caption", &TControl::Caption, &TControl::SetCaption)
+        .Boolean("Enabled", &TControl::Enabled, &TControl::SetEnabled, true)
+        .Integer("HelpContext", &TControl::HelpContext, &TControl::SetHelpContext)
+        .Boolean("Visible", &TControl::Visible, &TControl::SetVisible, true);
+    r.Register<TWinControl>("TWinControl", "TControl")
+        .Integer("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1)
+        .Boolean("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true);
+    r.Register<TLabel>("TLabel", "TControl")
+        .Component("FocusControl", &TLabel::FocusControl, &TLabel::SetFocusControl);
+    r.Register<TBevel>("TBevel", "TControl")
+        .Enum("Shape",
+              {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"},
+              &TBevel::Shape, &TBevel::SetShape, bsBox);
+    r.Register<TButton>("TButton", "TWinControl")
+        .Boolean("Cancel", &TButton::Cancel, &TButton::SetCancel, false)
+        .Boolean("Default", &TButton::Default, &TButton::SetDefault, false)
+        .Integer("ModalResult", &TButton::ModalResult, &TButton::SetModalResult, mrNone);
+    r.Register<TComboBox>("TComboBox", "TWinControl")
+        .Enum("Style", {"csDropDown", "csSimple", "csDropDownList"}, &TComboBox::Style, &TComboBox::SetStyle,
+              csDropDown)
+        .Strings("Items", &TComboBox::Items)
+        .String("Text", &TComboBox::Text, &TComboBox::SetText);
+    r.Register<TListBox>("TListBox", "TWinControl")
+        .Strings("Items", &TListBox::Items)
+        .Boolean("MultiSelect", &TListBox::MultiSelect, &TListBox::SetMultiSelect, false);
+    r.Register<TForm>("TForm", "TWinControl")
+        .Boolean("Visible", &TForm::Visible, &TForm::SetVisible, false)
+        .Component("ActiveControl", &TForm::ActiveControl, &TForm::SetActiveControl)
+        .Enum("BorderStyle",
+              {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"},
+              &TForm::BorderStyle, &TForm::SetBorderStyle, bsSizeable)
+        .Integer("ClientWidth", &TForm::ClientWidth, &TForm::SetClientWidth)
+        .Integer("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight)
+        .Enum("Position",
+              {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter"},
+              &TForm::Position, &TForm::SetPosition, poDesigned);
+}
+
 } // namespace
 
 void RegisterHostStreamClasses(TClassRegistry& r) {
@@ -101,6 +146,7 @@ void RegisterHostStreamClasses(TClassRegistry& r) {
         .Boolean("Enabled", &TDataSource::Enabled, &TDataSource::SetEnabled, true);
 
     RegisterFields(r);
+    RegisterForms(r);
 
     r.Register<TParam>("TParam", "TCollectionItem")
         .Enum("DataType", FieldTypeIdents(), &TParam::DataType, &TParam::SetDataType, ftUnknown)

@@ -14,6 +14,36 @@ namespace host {
 
 // ---------------------------------------------------------------- class registry
 
+const char* DefaultTypeName(TPropKind kind) {
+    switch (kind) {
+    case pkInteger:
+        return "Integer";
+    case pkString:
+        return "string";
+    case pkBoolean:
+        return "Boolean";
+    case pkEnum:
+        return "Enumeration";
+    case pkSet:
+        return "Set";
+    case pkFloat:
+        return "Double";
+    case pkVariant:
+        return "Variant";
+    case pkStrings:
+        return "TStrings";
+    case pkCollection:
+        return "TCollection";
+    case pkComponent:
+        return "TComponent";
+    case pkBinary:
+        return "Binary";
+    case pkPersistent:
+        return "TPersistent";
+    }
+    return "";
+}
+
 const TClassInfo* TClassInfo::Parent() const {
     if (fParentName.empty() || fRegistry == nullptr) return nullptr;
     return fRegistry->Find(fParentName);

@@ -93,6 +93,12 @@ enum TPropKind : uint8_t {
 struct TPropInfo {
     std::string Name;
     TPropKind Kind = pkInteger;
+    // The property's type for property editors: "Integer", "string", "Boolean", "Double",
+    // "Variant", "Binary", "TStrings", "TCollection", "TComponent", or what Type() set
+    // (an enumeration's or class's name, "TFileName" ...).
+    std::string TypeName;
+    // pkComponent: whether a component may be assigned (the setter's class).
+    std::function<bool(TComponent*)> AcceptsComponent;
     std::vector<std::string> Names; // pkEnum / pkSet: member names by ordinal
     Variant Default;                // scalar kinds: not written when equal; Unassigned: always
     std::function<Variant(TPersistent*)> Get;
@@ -102,6 +108,9 @@ struct TPropInfo {
     std::function<void(TPersistent*, TComponent*)> SetComponent;
     std::function<bool(TPersistent*)> Stored; // empty: always stored
 };
+
+// The type name a property of the kind gets unless Type() names another.
+const char* DefaultTypeName(TPropKind kind);
 
 // Creates a component of the class with the given owner (for reading).
 using TComponentFactory = std::function<TComponent*(TComponent* owner)>;
@@ -140,6 +149,16 @@ private:
 };
 
 namespace detail {
+
+// The class a component-reference setter takes (void (C::*)(P*)); TComponent otherwise.
+template <class S>
+struct SetterPointee {
+    using type = TComponent;
+};
+template <class C, class P>
+struct SetterPointee<void (C::*)(P*)> {
+    using type = P;
+};
 
 template <class T>
 struct IsTSet : std::false_type {};
@@ -280,11 +299,19 @@ public:
         TPropInfo p;
         p.Name = name;
         p.Kind = pkComponent;
+        using Pointee = typename detail::SetterPointee<S>::type;
+        p.TypeName = "TComponent";
+        p.AcceptsComponent = [](TComponent* c) { return dynamic_cast<Pointee*>(c) != nullptr; };
         p.GetComponent = [get](TPersistent* o) -> TComponent* { return std::invoke(get, Cast(o)); };
         p.SetComponent = [set](TPersistent* o, TComponent* c) {
             std::invoke(set, Cast(o), detail::ComponentArg{c});
         };
         return Add(std::move(p));
+    }
+    // Names the last property's type (for property editors), e.g. "TFileName", "TDataSource".
+    TClassBuilder& Type(const std::string& typeName) {
+        fInfo->fProperties.back().TypeName = typeName;
+        return *this;
     }
     // The last property is written only when stored(object) is true.
     template <class P>
@@ -318,6 +345,7 @@ private:
         return Add(std::move(p));
     }
     TClassBuilder& Add(TPropInfo p) {
+        if (p.TypeName.empty()) p.TypeName = DefaultTypeName(p.Kind);
         fInfo->fProperties.push_back(std::move(p));
         return *this;
     }
