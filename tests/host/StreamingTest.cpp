@@ -39,7 +39,6 @@ public:
     explicit TWidget(TComponent* owner)
         : TComponent(owner), fGadgets(this, ItemClassOf<TGadget>()), fLines(std::make_unique<TStringList>()) {
     }
-    ~TWidget() override { SetBuddy(nullptr); }
 
     int Count() const { return fCount; }
     void SetCount(int v) {
