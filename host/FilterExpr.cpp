@@ -127,6 +127,7 @@ TExprNode* TFilterExpr::NewNode(TExprNodeKind kind, TCANOperator op, const Varia
     switch (kind) {
     case enField: {
         node->Name = VarToStr(data);
+        if (fDataSet == nullptr) DatabaseErrorFmt(SFieldNotFound, {node->Name});
         TField* field = fDataSet->FieldByName(node->Name);
         if (field->FieldKind() != fkData && field->FieldKind() != fkInternalCalc)
             DatabaseErrorFmt(SExprBadField, {field->FieldName()});
@@ -220,13 +221,16 @@ uint16_t TFilterExpr::PutLiteral(const void* data, size_t size) {
 
 // Zero-terminated text in the pool, converted through the dataset's Translate (to OEM).
 uint16_t TFilterExpr::PutText(const std::string& text) {
+    const std::string oem = ToOem(text);
+    return PutLiteral(oem.c_str(), oem.size() + 1);
+}
+
+std::string TFilterExpr::ToOem(const std::string& text) const {
+    if (fDataSet == nullptr) return text;
     std::vector<char> buffer(text.size() + 1, '\0');
-    if (fDataSet != nullptr)
-        fDataSet->Translate(text.c_str(), buffer.data(), true);
-    else
-        std::memcpy(buffer.data(), text.c_str(), text.size() + 1);
+    fDataSet->Translate(text.c_str(), buffer.data(), true);
     buffer.back() = '\0';
-    return PutLiteral(buffer.data(), std::strlen(buffer.data()) + 1);
+    return std::string(buffer.data());
 }
 
 uint16_t TFilterExpr::PutExprNode(TExprNode* node, TCANOperator parentOp) {
@@ -342,13 +346,8 @@ uint16_t TFilterExpr::PutConstNode(TFieldType dataType, const Variant& value, in
         if (isNull) NullCastError("String");
         std::string text = VarToStr(value);
         if (text.size() > MaxLiteralText) text.resize(MaxLiteralText);
-        std::vector<char> buffer(text.size() + 1, '\0');
-        if (fDataSet != nullptr)
-            fDataSet->Translate(text.c_str(), buffer.data(), true);
-        else
-            std::memcpy(buffer.data(), text.c_str(), text.size() + 1);
-        buffer.back() = '\0';
-        AppendBytes(bytes, buffer.data(), std::strlen(buffer.data()) + 1);
+        const std::string oem = ToOem(text);
+        AppendBytes(bytes, oem.c_str(), oem.size() + 1);
         break;
     }
     case ftSmallint: {

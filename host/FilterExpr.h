@@ -155,6 +155,7 @@ private:
     void SetWord(uint16_t nodeOffset, int word, uint16_t value);
     uint16_t PutLiteral(const void* data, size_t size);
     uint16_t PutText(const std::string& text);
+    std::string ToOem(const std::string& text) const;
 
     TDataSet* fDataSet;
     TFilterOptions fOptions;

@@ -17,6 +17,10 @@ std::vector<std::string> FieldTypeIdents() {
             "ftOraBlob",    "ftOraClob",    "ftVariant",  "ftInterface",   "ftIDispatch", "ftGuid"};
 }
 
+bool Never(TPersistent*) {
+    return false;
+}
+
 void RegisterFields(TClassRegistry& r) {
     r.Register<TField>("TField", "TComponent")
         .Enum("Alignment", {"taLeftJustify", "taRightJustify", "taCenter"}, &TField::Alignment,
@@ -32,6 +36,7 @@ void RegisterFields(TClassRegistry& r) {
         .String("KeyFields", &TField::KeyFields, &TField::SetKeyFields)
         .Boolean("LookupCache", &TField::LookupCache, &TField::SetLookupCache, false)
         .Component("LookupDataSet", &TField::LookupDataSet, &TField::SetLookupDataSet)
+        .Type("TDataSet")
         .String("LookupKeyFields", &TField::LookupKeyFields, &TField::SetLookupKeyFields)
         .String("LookupResultField", &TField::LookupResultField, &TField::SetLookupResultField)
         .String("Origin", &TField::Origin, &TField::SetOrigin)
@@ -39,7 +44,15 @@ void RegisterFields(TClassRegistry& r) {
              &TField::SetProviderFlags, TProviderFlags{pfInWhere, pfInUpdate})
         .Boolean("ReadOnly", &TField::ReadOnly, &TField::SetReadOnly, false)
         .Boolean("Required", &TField::Required, &TField::SetRequired, false)
-        .Boolean("Visible", &TField::Visible, &TField::SetVisible, true);
+        .Boolean("Visible", &TField::Visible, &TField::SetVisible, true)
+        // Older forms: read, never written (FieldKind carries the same information).
+        .Boolean("Calculated", &TField::Calculated, &TField::SetCalculated)
+        .Stored(Never)
+        .Boolean("Lookup", &TField::Lookup, &TField::SetLookup)
+        .Stored(Never)
+        .String(
+            "AttributeSet", [](TField*) { return std::string(); }, [](TField*, const std::string&) {})
+        .Stored(Never);
     r.Register<TStringField>("TStringField", "TField")
         .Boolean("FixedChar", &TStringField::FixedChar, &TStringField::SetFixedChar, false)
         .Integer("Size", &TStringField::Size, &TStringField::SetSize, 20)
@@ -143,6 +156,7 @@ void RegisterHostStreamClasses(TClassRegistry& r) {
     r.Register<TDataSource>("TDataSource", "TComponent")
         .Boolean("AutoEdit", &TDataSource::AutoEdit, &TDataSource::SetAutoEdit, true)
         .Component("DataSet", &TDataSource::DataSet, &TDataSource::SetDataSet)
+        .Type("TDataSet")
         .Boolean("Enabled", &TDataSource::Enabled, &TDataSource::SetEnabled, true);
 
     RegisterFields(r);

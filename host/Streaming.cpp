@@ -149,6 +149,28 @@ TClassRegistry& ClassRegistry() {
     return registry;
 }
 
+const TPropInfo* GetPropInfo(const TPersistent* object, const std::string& name) {
+    const TClassInfo* info = ClassRegistry().InfoOf(object);
+    return info != nullptr ? info->FindProperty(name) : nullptr;
+}
+
+TPersistent* GetObjectProp(TPersistent* object, const std::string& name) {
+    const TPropInfo* prop = GetPropInfo(object, name);
+    return prop != nullptr && prop->GetObject ? prop->GetObject(object) : nullptr;
+}
+
+Variant GetPropValue(TPersistent* object, const std::string& name) {
+    const TPropInfo* prop = GetPropInfo(object, name);
+    if (prop == nullptr || !prop->Get) throw EFilerError(Format(SUnknownProperty, {name}));
+    return prop->Get(object);
+}
+
+void SetPropValue(TPersistent* object, const std::string& name, const Variant& value) {
+    const TPropInfo* prop = GetPropInfo(object, name);
+    if (prop == nullptr || !prop->Set) throw EFilerError(Format(SUnknownProperty, {name}));
+    prop->Set(object, value);
+}
+
 // ---------------------------------------------------------------- shared helpers
 
 namespace {

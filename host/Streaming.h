@@ -405,6 +405,17 @@ inline const TClassInfo& GetClass(const std::string& name) {
     return ClassRegistry().Get(name);
 }
 
+// ---- run-time property access by name (the class registry's published properties)
+
+// The published property of object's class, or nullptr.
+const TPropInfo* GetPropInfo(const TPersistent* object, const std::string& name);
+// The object held by an object property (strings, collection, sub-object), or nullptr when the
+// property does not exist or is not an object property.
+TPersistent* GetObjectProp(TPersistent* object, const std::string& name);
+// Value of a scalar property (EFilerError "Property %s does not exist" when there is none).
+Variant GetPropValue(TPersistent* object, const std::string& name);
+void SetPropValue(TPersistent* object, const std::string& name, const Variant& value);
+
 // Registers the host framework's streamable classes into registry (called once for the
 // process-wide registry).
 void RegisterHostStreamClasses(TClassRegistry& registry);

@@ -523,6 +523,33 @@ TEST_F(StreamingTest, StreamFunctionsWriteAndReadTheSameText) {
     EXPECT_EQ(WriteComponentToText(copy.get()), WriteComponentToText(form));
 }
 
+TEST_F(StreamingTest, OlderFieldPropertiesAreReadButNeverWritten) {
+    std::unique_ptr<TComponent> root(ReadComponentFromText("object Form1: TWidget\n"
+                                                           "  object Twice: TIntegerField\n"
+                                                           "    FieldName = 'TWICE'\n"
+                                                           "    Calculated = True\n"
+                                                           "    AttributeSet = 'Money'\n"
+                                                           "  end\n"
+                                                           "end\n"));
+    auto* field = static_cast<TField*>(root->FindComponent("Twice"));
+    EXPECT_EQ(field->FieldKind(), fkCalculated);
+    const std::string text = WriteComponentToText(root.get());
+    EXPECT_NE(text.find("FieldKind = fkCalculated"), std::string::npos);
+    EXPECT_EQ(text.find("Calculated ="), std::string::npos);
+    EXPECT_EQ(text.find("AttributeSet"), std::string::npos);
+}
+
+TEST_F(StreamingTest, PropertiesAreReachableByNameAtRunTime) {
+    auto* w = new TWidget(owner.get());
+    SetPropValue(w, "caption", Variant("hello"));
+    EXPECT_EQ(w->Caption(), "hello");
+    EXPECT_EQ(GetPropValue(w, "Enabled").AsBoolean(), true);
+    EXPECT_EQ(GetObjectProp(w, "Lines"), w->Lines());
+    EXPECT_EQ(GetObjectProp(w, "Caption"), nullptr);
+    EXPECT_EQ(GetPropInfo(w, "Buddy")->Kind, pkComponent);
+    EXPECT_THROW(GetPropValue(w, "Missing"), EFilerError);
+}
+
 TEST_F(StreamingTest, RegistryFindsPropertiesAlongTheClassChain) {
     const TClassInfo& info = GetClass("tstringfield");
     EXPECT_EQ(info.Name(), "TStringField");
