@@ -219,6 +219,27 @@ private:
 
 // ---------------------------------------------------------------- TReader
 
+namespace {
+
+// Hears of the destruction of the components a reader has read (a failing component is deleted
+// together with whatever it owns or frees), so that the reader never touches them again.
+class ReadWatcher : public TComponent {
+public:
+    explicit ReadWatcher(std::function<void(TComponent*)> onGone)
+        : TComponent(nullptr), fOnGone(std::move(onGone)) {}
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override {
+        TComponent::Notification(component, operation);
+        if (operation == opRemove && fOnGone) fOnGone(component);
+    }
+
+private:
+    std::function<void(TComponent*)> fOnGone;
+};
+
+} // namespace
+
 struct TReader::Impl {
     enum Kind : uint8_t { tkEOF, tkSymbol, tkString, tkInteger, tkFloat, tkBinary, tkChar };
     struct Token {
@@ -252,6 +273,7 @@ struct TReader::Impl {
     std::vector<TComponent*> read;   // components being read or read (state flags to clear)
     std::vector<TComponent*> loaded; // in Loaded order
     std::vector<Fixup> fixups;
+    std::unique_ptr<ReadWatcher> watcher;
 
     Impl(TReader& r, std::string t, const TClassRegistry& reg) : owner(r), registry(reg), text(std::move(t)) {
         Next();
@@ -801,6 +823,7 @@ struct TReader::Impl {
             }
         }
         read.push_back(component);
+        watcher->FreeNotification(component);
         try {
             if (isRoot ? (!name.empty() && component->Name().empty()) : created) component->SetName(name);
             component->SetComponentStateFlag(csLoading, true);
@@ -816,11 +839,7 @@ struct TReader::Impl {
             Next();
             component->SetComponentStateFlag(csReading, false);
         } catch (...) {
-            if (created) {
-                read.erase(std::remove(read.begin(), read.end(), component), read.end());
-                loaded.erase(std::remove(loaded.begin(), loaded.end(), component), loaded.end());
-                delete component;
-            }
+            if (created) delete component; // the watcher drops it from the lists
             throw;
         }
         if (!isRoot) loaded.push_back(component);
@@ -864,10 +883,20 @@ struct TReader::Impl {
         }
     }
 
+    void Forget(TComponent* component) {
+        read.erase(std::remove(read.begin(), read.end(), component), read.end());
+        loaded.erase(std::remove(loaded.begin(), loaded.end(), component), loaded.end());
+        fixups.erase(std::remove_if(fixups.begin(), fixups.end(),
+                                    [&](const Fixup& f) { return f.instance == component; }),
+                     fixups.end());
+        if (component == owner.fRoot) owner.fRoot = nullptr;
+    }
+
     TComponent* ReadRoot(TComponent* root, TComponent* rootOwner) {
         owner.fRoot = root;
         positioned = false;
         bool rootCreated = false;
+        watcher = std::make_unique<ReadWatcher>([this](TComponent* c) { Forget(c); });
         try {
             try {
                 ReadComponent(nullptr, true, rootOwner, rootCreated);
@@ -881,30 +910,28 @@ struct TReader::Impl {
                 FailAt(e.Message(), tok.line);
             }
             ResolveFixups();
-            // Every value and reference is in place: now Loaded, root first.
-            size_t done = 0;
-            try {
-                for (; done < loaded.size(); ++done)
-                    loaded[done]->Loaded();
-            } catch (...) {
-                for (size_t i = done; i < loaded.size(); ++i)
-                    loaded[i]->SetComponentStateFlag(csLoading, false);
-                throw;
+            // Every value and reference is in place: now Loaded, root first. The list shrinks
+            // when a Loaded handler destroys a component that has not been loaded yet.
+            while (!loaded.empty()) {
+                TComponent* next = loaded.front();
+                loaded.erase(loaded.begin());
+                next->Loaded();
             }
         } catch (...) {
             ClearReadingFlags();
-            if (rootCreated) {
-                delete owner.fRoot;
-                owner.fRoot = nullptr;
-            }
+            TComponent* result = owner.fRoot;
+            if (rootCreated && result != nullptr) delete result;
+            owner.fRoot = rootCreated ? nullptr : result;
             read.clear();
             loaded.clear();
             fixups.clear();
+            watcher.reset();
             throw;
         }
+        TComponent* result = owner.fRoot;
         read.clear();
-        loaded.clear();
-        return owner.fRoot;
+        watcher.reset();
+        return result;
     }
 };
 

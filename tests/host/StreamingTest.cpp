@@ -437,6 +437,29 @@ TEST_F(StreamingTest, FailedReadLeavesNoComponentInTheLoadingState) {
     EXPECT_TRUE(log.empty() || log.back().find("Loaded") == std::string::npos);
 }
 
+TEST_F(StreamingTest, FailingDataSetTakesItsAlreadyReadFieldsWithoutDanglingState) {
+    auto* form = new TWidget(owner.get());
+    form->SetName("Form1");
+    EXPECT_THROW(ReadComponentFromText("object Form1: TWidget\n"
+                                       "  object People: MemDataSet\n"
+                                       "    object PeopleID: TIntegerField\n"
+                                       "      FieldName = 'ID'\n"
+                                       "    end\n"
+                                       "    object PeopleBad: TIntegerField\n"
+                                       "      Nope = 1\n"
+                                       "    end\n"
+                                       "  end\n"
+                                       "end\n",
+                                       form),
+                 EReadError);
+    EXPECT_EQ(form->FindComponent("People"), nullptr);
+    EXPECT_EQ(form->FindComponent("PeopleBad"), nullptr);
+    // The dataset frees its fields with it; a field that survives is out of the loading state.
+    TComponent* id = form->FindComponent("PeopleID");
+    EXPECT_TRUE(id == nullptr || !id->ComponentState().Contains(csLoading));
+    EXPECT_FALSE(form->ComponentState().Contains(csLoading));
+}
+
 TEST_F(StreamingTest, DataSetWithPersistentFieldsOpensOnlyInLoaded) {
     auto* form = new TWidget(owner.get());
     form->SetName("Form1");
