@@ -18,8 +18,9 @@ namespace {
 
 // A blob larger than its 16-bit size and offsets can describe.
 constexpr const char* SExprTooLong = "Filter expression too long";
-constexpr size_t MaxLiteralText = 255; // characters of a string constant written to the pool
-constexpr size_t MaxTokenText = 256;   // characters of a string literal kept by the scanner
+// String constants are kept whole (the classic scanner cut them to 255 characters, which made a
+// long constant match every value sharing its first 255 characters); only the 64 KiB limit of
+// the blob applies.
 
 bool IsCompareOp(TCANOperator op) {
     return (op >= coEQ && op <= coLE) || op == coLIKE;
@@ -302,7 +303,6 @@ uint16_t TFilterExpr::PutCompare(TExprNode* node) {
         ftStringTypes.Contains(right->DataType) && !VarIsNull(right->Data)) {
         std::string text = VarToStr(right->Data);
         if (!text.empty()) {
-            if (text.size() > MaxLiteralText) text.resize(MaxLiteralText);
             const bool caseInsensitive = fOptions.Contains(foCaseInsensitive);
             size_t partialLen = 0;
             if (node->Partial) {
@@ -345,7 +345,6 @@ uint16_t TFilterExpr::PutConstNode(TFieldType dataType, const Variant& value, in
     case ftGuid: {
         if (isNull) NullCastError("String");
         std::string text = VarToStr(value);
-        if (text.size() > MaxLiteralText) text.resize(MaxLiteralText);
         const std::string oem = ToOem(text);
         AppendBytes(bytes, oem.c_str(), oem.size() + 1);
         break;
@@ -484,7 +483,7 @@ void TExprParser::NextToken() {
                 if (at(p + 1) != '\'') break;
                 ++p;
             }
-            if (value.size() < MaxTokenText) value += static_cast<char>(d);
+            value += static_cast<char>(d);
             ++p;
         }
         fSource = p + 1;

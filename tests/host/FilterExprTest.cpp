@@ -227,10 +227,11 @@ TEST_F(FilterFixture, ConstantsThatDoNotFitTheFieldTypeRaise) {
     EXPECT_EQ(ParseError("RAW = 'ab'"), "Type mismatch in expression");
 }
 
-TEST_F(FilterFixture, LongStringConstantsAreTruncatedTo255Characters) {
+TEST_F(FilterFixture, LongStringConstantsAreKeptWholeUpToTheBlobLimit) {
     const std::string text(300, 'x');
-    const std::vector<uint8_t> blob = Parse("NAME = '" + text + "'");
-    EXPECT_EQ(Dump(blob), "EQ(F2:NAME,C1:'" + std::string(255, 'x') + "')");
+    const std::vector<uint8_t> blob = Parse("NAME = '" + text + "*'");
+    EXPECT_EQ(Dump(blob), "CMPEQ[ci0,p300](F2:NAME,C1:'" + text + "')");
+    EXPECT_EQ(ParseError("NAME = '" + std::string(70000, 'y') + "'"), "Filter expression too long");
 }
 
 // ---------------------------------------------------------------- rewriting rules
