@@ -29,10 +29,11 @@ inline constexpr DBIResult DBIERR_INVALIDRECSTRUCT = 10003; // "Invalid record s
 inline constexpr DBIResult DBIERR_NOSUCHFILTER = 10050;     // "Filter handle is invalid"
 inline constexpr DBIResult DBIERR_NOTABLOB = 10753;         // "Field is not a BLOB."
 inline constexpr DBIResult DBIERR_NOASSOCINDEX = 10764;     // "No associated index."
-// A write that cannot name its row: the table has no field that a WHERE condition can test.
-inline constexpr DBIResult DBIERR_NOTUNIQUELYINDEXED = 10768; // "Table does not support this operation
-                                                              // because it is not uniquely indexed."
-inline constexpr DBIResult DBIERR_QRYEMPTY = 11886;           // "Query string is empty."
+inline constexpr DBIResult DBIERR_QRYEMPTY = 11886;         // "Query string is empty."
+
+// "Table does not support this operation because it is not uniquely indexed.": raised for a write that
+// cannot name its row, the table having no field that a WHERE condition can test.
+inline constexpr DBIResult DBIERR_NOTUNIQUELYINDEXED = 10768;
 
 // ---- Property identifiers. Cursor properties live in 0x0005xxxx, statement properties in 0x0006xxxx.
 inline constexpr uint32_t CURBASE = 0x00050000;
