@@ -9,6 +9,7 @@
 #include "access/NativeDataSet.h"
 #include "client/ValueConversions.h"
 #include "client/msqlBinding.h"
+#include "host/Messages.h"
 #include "host/SysUtils.h"
 
 namespace corvane {
@@ -272,9 +273,18 @@ void TNativeDataSet::ConvertRow(m_row row) {
         if (!text) continue;
         switch (fColumns[i].type) {
         case INT_TYPE:
-        case UINT_TYPE:
             fRowValues[i].integer = host::StrToInt(text);
             break;
+        case UINT_TYPE: {
+            // An unsigned column spans 0..4294967295: its 32 bits are kept as they are, so a value
+            // above 2147483647 reads back negative through the signed host type instead of making
+            // the row unreadable; the statement builders write the slot back unsigned.
+            const int64_t value = host::StrToInt64(text);
+            if (value < 0 || value > int64_t{UINT32_MAX})
+                throw host::EConvertError(host::Format(host::SInvalidInteger, {std::string(text)}));
+            fRowValues[i].integer = static_cast<int32_t>(static_cast<uint32_t>(value));
+            break;
+        }
         case REAL_TYPE:
         case MONEY_TYPE:
             fRowValues[i].real = StrToSQLFloat(text);

@@ -110,11 +110,8 @@ TEST_F(ModifyTest, InsertWritesEveryTypeAndRoundTrips) {
     EXPECT_EQ(w.cursor->GetInsertSQL("w", record.data()),
               "INSERT INTO w (i, u, c, r, m, d, t, x) VALUES (-7, 4000000000, 'O\\'Brien\\\\', 0.1, 19.99, "
               "'5-Mar-1999', '00:00:00', 'it\\'s a \\\\ long text')");
-    // Values of 2^31 and more are written unsigned; the cursor reads UINT columns as signed numbers,
-    // so the row written here keeps to the common range.
-    SetInt(*w.cursor, record, 2, 4000);
     w.cursor->InsertRecord(dbiNOLOCK, record.data());
-    EXPECT_EQ(Rows("select * from w"), std::vector<std::string>{"-7|4000|O'Brien\\|0.1|19.99|05-Mar-1999|"
+    EXPECT_EQ(Rows("select * from w"), std::vector<std::string>{"-7|4000000000|O'Brien\\|0.1|19.99|05-Mar-1999|"
                                                                 "00:00:00|it's a \\ long text"});
     EXPECT_EQ(w.cursor->RowsAffected(), 1);
     EXPECT_EQ(w.cursor->Position(), cpOnRecord);
@@ -131,6 +128,15 @@ TEST_F(ModifyTest, InsertWritesEveryTypeAndRoundTrips) {
     w.cursor->GetField(7, record.data(), &time, blank);
     EXPECT_FALSE(blank) << "midnight is stored as a time, not as NULL";
     EXPECT_EQ(time, 0);
+    int32_t u = 0;
+    w.cursor->GetField(2, record.data(), &u, blank);
+    EXPECT_EQ(u, bigUnsigned) << "an unsigned value above 2^31 keeps its 32 bits";
+
+    // Writing the row back keeps the unsigned value.
+    std::vector<uint8_t> changed = record;
+    SetText(*w.cursor, changed, 3, "changed");
+    w.cursor->ModifyRecord(record.data(), changed.data(), -1);
+    EXPECT_EQ(Rows("select u, c from w"), std::vector<std::string>{"4000000000|changed"});
 }
 
 TEST_F(ModifyTest, NullFieldsAreLeftOutOfInserts) {

@@ -1,4 +1,6 @@
 // The native cursor: opening, statements, navigation, bookmarks, record states and properties.
+#include <cstring>
+
 #include "AccessFixture.h"
 
 namespace corvane::test {
@@ -186,12 +188,26 @@ TEST_F(NativeDataSetTest, SetToRecordBelowZeroMovesBehindTheLastRow) {
     EXPECT_EQ(A(), 10);
 }
 
+// A client library that hands out the row whose name column is "two" with the number text "2x".
+msqlFetchRow_t gRealFetchRow = nullptr;
+m_row FetchRowWithUnreadableNumber(m_result* result) {
+    static char badNumber[] = "2x";
+    static char* fakeRow[2];
+    m_row row = gRealFetchRow(result);
+    if (!row || !row[1] || std::strcmp(row[1], "two") != 0) return row;
+    fakeRow[0] = badNumber;
+    fakeRow[1] = row[1];
+    return fakeRow;
+}
+
 TEST_F(NativeDataSetTest, UnreadableNumberLeavesTheCursorAndBufferAsTheyWere) {
-    Exec("create table big (u uint, n char(4))");
+    Exec("create table big (u int, n char(4))");
     Exec("insert into big values (1, 'one')");
-    Exec("insert into big values (3000000000, 'two')"); // beyond a signed 32-bit integer
+    Exec("insert into big values (2, 'two')");
     Exec("insert into big values (3, 'tri')");
     auto big = OpenTable(*connection, "big");
+    gRealFetchRow = msqlFetchRow;
+    ScopedClientFunction<msqlFetchRow_t> fetch{msqlFetchRow, FetchRowWithUnreadableNumber};
     std::vector<uint8_t> record = WorkBuffer(*big);
     big->GetNextRecord(dbiNOLOCK, record.data(), nullptr);
     const std::vector<uint8_t> row0 = record;
@@ -209,6 +225,19 @@ TEST_F(NativeDataSetTest, UnreadableNumberLeavesTheCursorAndBufferAsTheyWere) {
     big->SetToEnd();
     big->GetPriorRecord(dbiNOLOCK, record.data(), nullptr);
     EXPECT_EQ(big->GetRecordNo(), 2) << "the rows around it stay readable";
+}
+
+TEST_F(NativeDataSetTest, UnsignedValuesBeyondTheSignedRangeKeepTheirBits) {
+    Exec("create table big (u uint)");
+    Exec("insert into big values (3000000000)");
+    auto big = OpenTable(*connection, "big");
+    std::vector<uint8_t> record = WorkBuffer(*big);
+    big->GetNextRecord(dbiNOLOCK, record.data(), nullptr);
+    int32_t value = 0;
+    bool blank = true;
+    big->GetField(1, record.data(), &value, blank);
+    EXPECT_FALSE(blank);
+    EXPECT_EQ(static_cast<uint32_t>(value), 3000000000u);
 }
 
 TEST_F(NativeDataSetTest, ExecuteCountsRowsOfSelectsAndWrites) {
