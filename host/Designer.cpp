@@ -94,8 +94,12 @@ Variant TPropertyEditor::GetVarValue() const {
 void TPropertyEditor::SetVarValue(const Variant& value) {
     const TPropInfo& prop = RequireProp();
     if (!prop.Set) throw EPropertyError(SInvalidPropertyValue);
-    for (TPersistent* c : fComponents)
-        prop.Set(c, value);
+    try {
+        for (TPersistent* c : fComponents)
+            prop.Set(c, value);
+    } catch (const EFilerError& e) {
+        throw EPropertyError(e.Message());
+    }
     Modified();
 }
 

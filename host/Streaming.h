@@ -197,9 +197,11 @@ struct VariantArg {
             return v.AsBoolean();
         else if constexpr (std::is_enum_v<X>)
             return static_cast<X>(v.AsInt64());
-        else if constexpr (std::is_integral_v<X>)
-            return static_cast<X>(v.AsInt64());
-        else if constexpr (std::is_floating_point_v<X>)
+        else if constexpr (std::is_integral_v<X>) {
+            const int64_t i = v.AsInt64();
+            if (!std::in_range<X>(i)) throw EFilerError(SInvalidPropertyValue);
+            return static_cast<X>(i);
+        } else if constexpr (std::is_floating_point_v<X>)
             return static_cast<X>(v.AsDouble());
         else if constexpr (IsTSet<X>::value)
             return X::FromBits(static_cast<uint64_t>(v.AsInt64()));

@@ -140,6 +140,8 @@ TEST_F(DesignerTest, StandardEditorsConvertTextAndListEnumerations) {
     EXPECT_EQ(table->Limit(), 25);
     EXPECT_EQ(limit->GetValue(), "25");
     EXPECT_THROW(limit->SetValue("many"), EPropertyError);
+    EXPECT_THROW(limit->SetValue("9999999999"), EPropertyError);
+    EXPECT_EQ(table->Limit(), 25);
     auto readOnly = DesignRegistry().CreatePropertyEditor(designer.get(), {table}, "ReadOnly");
     EXPECT_TRUE(readOnly->GetAttributes().Contains(paValueList));
     EXPECT_EQ(Values(*readOnly), (std::vector<std::string>{"False", "True"}));

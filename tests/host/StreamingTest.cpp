@@ -396,6 +396,8 @@ TEST_F(StreamingTest, PropertyThatFailsToReadNamesThePropertyAndTheLine) {
               "Error reading W.Count: Invalid property value on line 3");
     EXPECT_EQ(ReadError(head + "    Caption = 'x'\n    Nope = 1\n  end\nend\n"),
               "Error reading W.Nope: Property Nope does not exist on line 4");
+    EXPECT_EQ(ReadError(head + "    Count = 9999999999\n  end\nend\n"),
+              "Error reading W.Count: Invalid property value on line 3");
     EXPECT_EQ(ReadError(head + "    Count = -4\n  end\nend\n"),
               "Error reading W.Count: Count must not be negative on line 3");
     EXPECT_EQ(ReadError(head + "    Align = taNowhere\n  end\nend\n"),
