@@ -7,6 +7,8 @@
 
 #include "AccessFixture.h"
 #include "CANExprBuilder.h"
+#include "host/FilterExpr.h"
+#include "host/MemDataSet.h"
 
 namespace corvane::test {
 namespace {
@@ -583,6 +585,114 @@ TEST(FilterOperators, NullEqualsOnlyNullAndOrdersWithNothing) {
     EXPECT_TRUE(r.IsTrue());
     ASSERT_TRUE(TmSQLFilter::PerformCANOp(canEQ, one, TFilterValue(), r)) << "unassigned acts as zero";
     EXPECT_FALSE(r.IsTrue());
+}
+
+// ---- Agreement with the host's filter expression writer
+
+class ParsedFilterTest : public FilterTest {
+protected:
+    void SetUp() override {
+        FilterTest::SetUp();
+        // The host's view of table f: field numbers follow the column order.
+        dataSet = new hosttest::MemDataSet(owner.get(), {{"id", ftInteger},
+                                                         {"name", ftString, 10},
+                                                         {"amount", ftFloat},
+                                                         {"price", ftCurrency},
+                                                         {"born", ftDate},
+                                                         {"at", ftTime},
+                                                         {"note", ftMemo},
+                                                         {"code", ftInteger}});
+        dataSet->Open();
+    }
+
+    std::vector<uint8_t> Parse(const std::string& text, TFilterOptions options = {}) {
+        TExprParser parser(dataSet, text, options);
+        return parser.Data();
+    }
+
+    // The lookup filter the dataset layer builds for Locate.
+    std::vector<uint8_t> Lookup(const std::vector<std::string>& names, const std::vector<Variant>& values,
+                                TLocateOptions options) {
+        TFilterOptions filterOptions{foNoPartialCompare};
+        if (options.Contains(loCaseInsensitive)) filterOptions.Include(foCaseInsensitive);
+        TFilterExpr filter(dataSet, filterOptions, {}, "", nullptr, FldTypeMap);
+        TExprNode* root = nullptr;
+        TExprNode* last = nullptr;
+        for (size_t i = 0; i < names.size(); ++i) {
+            last = filter.NewCompareNode(dataSet->FieldByName(names[i]), coEQ, values[i]);
+            root = root == nullptr ? last : filter.NewNode(enOperator, coAND, Unassigned(), root, last);
+        }
+        if (options.Contains(loPartialKey)) last->Partial = true;
+        return filter.GetFilterData(root);
+    }
+
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    hosttest::MemDataSet* dataSet = nullptr;
+};
+
+TEST_F(ParsedFilterTest, PartialCompareExampleIsTheSameByHandAndFromText) {
+    const std::vector<uint8_t> parsed = Parse("NAME = 'Smi*'");
+    EXPECT_EQ(parsed, Blob(Compare(canEQ, false, 3, Field("NAME", 2), Str("Smi"))));
+    const std::vector<uint8_t> expected = {
+        2,   0,   61,  0,   0xFF, 0xFF, 10,  0,   52, 0,                     // header
+        3,   0,   0,   0,   3,    0,    0,   0,   0,  0, 3, 0, 16, 0, 28, 0, // compare@0
+        4,   0,   0,   0,   13,   0,    0,   0,   2,  0, 0, 0,               // field@16
+        5,   0,   0,   0,   14,   0,    0,   0,   1,  0, 4, 0, 5,  0,        // const@28
+        'N', 'A', 'M', 'E', 0,    'S',  'm', 'i', 0};                        // literal pool
+    EXPECT_EQ(parsed, expected);
+    EXPECT_EQ(PassingBlob(parsed), (Ids{1, 5}));
+    EXPECT_EQ(PassingBlob(Parse("NAME = 'Smi*'", {foNoPartialCompare})), Ids{}) << "the star is a character";
+}
+
+TEST_F(ParsedFilterTest, FilterTextsAndHandBuiltBlobsAgreeByteForByteAndInResult) {
+    struct Case {
+        std::string text;
+        TFilterOptions options;
+        Expr hand;
+        Ids passing;
+    };
+    const std::vector<Case> cases = {
+        {"id > 2", {}, Binary(canGT, Field("id", 1), Int(2)), {3, 4, 5}},
+        {"3 >= id", {}, Binary(canLE, Field("id", 1), Int(3)), {1, 2, 3}},
+        {"name = 'Smith'", {}, Binary(canEQ, Field("name", 2), Str("Smith")), {1}},
+        {"name = 'smith'", {foCaseInsensitive}, Compare(canEQ, true, 0, Field("name", 2), Str("smith")), {1}},
+        {"name <> 'sm*'", {foCaseInsensitive}, Compare(canNE, true, 2, Field("name", 2), Str("sm")), {3, 4}},
+        {"name like 'S%h'", {}, Binary(canLIKE, Field("name", 2), Str("S%h")), {1}},
+        {"name is null", {}, Unary(canISBLANK, Field("name", 2)), {4}},
+        {"price <> null", {}, Unary(canNOTBLANK, Field("price", 4)), {1, 2, 4, 5}},
+        {"not (id = 1)", {}, Unary(canNOT, Binary(canEQ, Field("id", 1), Int(1))), {2, 3, 4, 5}},
+        {"id in (1, 3)", {}, In(Field("id", 1), {Int(1), Int(3)}), {1, 3}},
+        {"amount >= 2.5 and price < 15",
+         {},
+         Binary(canAND, Binary(canGE, Field("amount", 3), Float(2.5)),
+                Binary(canLT, Field("price", 4), Float(15))),
+         {}},
+        {"amount >= 2.5 or price < 15",
+         {},
+         Binary(canOR, Binary(canGE, Field("amount", 3), Float(2.5)),
+                Binary(canLT, Field("price", 4), Float(15))),
+         {1, 2, 3, 4, 5}},
+        {"born = '3/5/1999'", {}, Binary(canEQ, Field("born", 5), Date(March5th1999)), {1, 5}},
+        {"at < '12:00:00'", {}, Binary(canLT, Field("at", 6), Time(12 * 3600000)), {2, 5}},
+        {"note is not null", {}, Unary(canNOTBLANK, Field("note", 7)), {1, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::vector<uint8_t> parsed = Parse(c.text, c.options);
+        EXPECT_EQ(parsed, Blob(c.hand));
+        EXPECT_EQ(PassingBlob(parsed), c.passing);
+    }
+}
+
+TEST_F(ParsedFilterTest, LookupFiltersFindTheRowsLocateAsksFor) {
+    EXPECT_EQ(PassingBlob(Lookup({"name"}, {Variant("Smith")}, {})), Ids{1});
+    EXPECT_EQ(PassingBlob(Lookup({"name"}, {Variant("smi")}, {loCaseInsensitive})), Ids{5});
+    EXPECT_EQ(PassingBlob(Lookup({"name"}, {Variant("smi")}, {loCaseInsensitive, loPartialKey})),
+              (Ids{1, 5}));
+    EXPECT_EQ(PassingBlob(Lookup({"name"}, {Variant("Sm")}, {loPartialKey})), (Ids{1, 5}));
+    EXPECT_EQ(PassingBlob(Lookup({"name"}, {Null()}, {})), Ids{4});
+    EXPECT_EQ(PassingBlob(Lookup({"born", "name"}, {VarFromDateTime(36224.0), Variant("Smi")}, {})), Ids{5});
+    EXPECT_EQ(PassingBlob(Lookup({"code", "amount"}, {Variant(8), Variant(2.5)}, {})), Ids{2});
 }
 
 } // namespace
