@@ -27,6 +27,7 @@ inline constexpr DBIResult DBIERR_INVALIDHNDL = 9990;       // "Invalid handle t
 inline constexpr DBIResult DBIERR_NOSUCHINDEX = 9997;       // "Index does not exist."
 inline constexpr DBIResult DBIERR_INVALIDRECSTRUCT = 10003; // "Invalid record structure."
 inline constexpr DBIResult DBIERR_NOSUCHFILTER = 10050;     // "Filter handle is invalid"
+inline constexpr DBIResult DBIERR_INVALIDFILTER = 10051;    // "Invalid Filter"
 inline constexpr DBIResult DBIERR_NOTABLOB = 10753;         // "Field is not a BLOB."
 inline constexpr DBIResult DBIERR_NOASSOCINDEX = 10764;     // "No associated index."
 inline constexpr DBIResult DBIERR_QRYEMPTY = 11886;         // "Query string is empty."
@@ -85,6 +86,20 @@ inline constexpr BOOL16 DescFalse = 0;
 inline constexpr int DBIMAXTBLNAMELEN = 260;
 // Length of a short name buffer (table type, language driver) including the terminating zero.
 inline constexpr int DBIMAXNAMEBUF = 32;
+
+// ---- Filters.
+
+// Logical types of filter constants beyond those of mSQL columns (client/FieldMapping.h).
+inline constexpr uint16_t fldUINT16 = 12;
+inline constexpr uint16_t fldUINT32 = 13;
+
+class TmSQLFilter;
+// A filter of a cursor as the call interface hands it out: opaque to callers, and checked against the
+// cursor's filter list before it is used.
+using hDBIFilter = TmSQLFilter*;
+// A record-event filter: called with the client data given to AddFilter, the work buffer holding the
+// record and the cursor's 0-based record number; a non-zero answer accepts the record.
+using pfGENFilter = int16_t (*)(uintptr_t clientData, uint8_t* recordBuffer, int32_t recordNumber);
 
 // Size of a native cursor's bookmark: the 0-based row number as a signed 64-bit little-endian value.
 inline constexpr int BookmarkSize = 8;
