@@ -122,7 +122,7 @@ TEST_F(EngineTest, FieldListHandsOutEveryFieldDescriptorThenEndOfTable) {
 
     CURProps props;
     ASSERT_EQ(engine.GetCursorProps(cursor, props), DBIERR_NONE);
-    EXPECT_EQ(props.iRecBufSize, sizeof(FLDDesc));
+    EXPECT_EQ(+props.iRecBufSize, sizeof(FLDDesc));
     int32_t count = 0;
     ASSERT_EQ(engine.GetRecordCount(cursor, count), DBIERR_NONE);
     EXPECT_EQ(count, 3);
@@ -147,7 +147,7 @@ TEST_F(EngineTest, FieldListHandsOutEveryFieldDescriptorThenEndOfTable) {
     ASSERT_EQ(engine.GetNextRecord(cursor, dbiNOLOCK, reinterpret_cast<uint8_t*>(&desc), nullptr),
               DBIERR_NONE);
     EXPECT_STREQ(desc.szName, "id");
-    EXPECT_EQ(desc.iFldType, fldINT32);
+    EXPECT_EQ(+desc.iFldType, fldINT32);
 }
 
 TEST_F(EngineTest, IndexListOfATableWithoutIndexesIsEmpty) {
@@ -161,7 +161,7 @@ TEST_F(EngineTest, IndexListOfATableWithoutIndexesIsEmpty) {
     EXPECT_EQ(count, 0);
     CURProps props;
     ASSERT_EQ(engine.GetCursorProps(cursor, props), DBIERR_NONE);
-    EXPECT_EQ(props.iRecBufSize, sizeof(IDXDesc));
+    EXPECT_EQ(+props.iRecBufSize, sizeof(IDXDesc));
     IDXDesc desc;
     EXPECT_EQ(engine.GetNextRecord(cursor, dbiNOLOCK, reinterpret_cast<uint8_t*>(&desc), nullptr),
               DBIERR_EOF);
@@ -203,18 +203,18 @@ protected:
 TEST_F(EngineCursorTest, PropertiesDescriptorsAndCount) {
     CURProps props;
     ASSERT_EQ(engine.GetCursorProps(cursor, props), DBIERR_NONE);
-    EXPECT_EQ(props.iFields, 2);
-    EXPECT_EQ(props.iBookMarkSize, BookmarkSize);
-    EXPECT_EQ(props.eOpenMode, dbiREADWRITE);
+    EXPECT_EQ(+props.iFields, 2);
+    EXPECT_EQ(+props.iBookMarkSize, BookmarkSize);
+    EXPECT_EQ(+props.eOpenMode, dbiREADWRITE);
     FLDDesc descs[2];
     ASSERT_EQ(engine.GetFieldDescs(cursor, descs), DBIERR_NONE);
     EXPECT_STREQ(descs[0].szName, "a");
     EXPECT_STREQ(descs[1].szName, "s");
-    EXPECT_EQ(descs[1].iFldType, fldZSTRING);
+    EXPECT_EQ(+descs[1].iFldType, fldZSTRING);
     EXPECT_EQ(engine.GetFieldDescs(cursor, nullptr), DBIERR_INVALIDPARAM);
     VCHKDesc vchk;
     EXPECT_EQ(engine.GetVchkDesc(cursor, 2, vchk), DBIERR_NONE);
-    EXPECT_EQ(vchk.iFldNum, 2);
+    EXPECT_EQ(+vchk.iFldNum, 2);
     EXPECT_EQ(engine.GetVchkDesc(cursor, 3, vchk), DBIERR_INVALIDRECSTRUCT);
     int32_t count = 0;
     ASSERT_EQ(engine.GetRecordCount(cursor, count), DBIERR_NONE);
@@ -493,7 +493,7 @@ TEST_F(EngineTest, PreparedStatementRunsAgainAfterItsCursorWasClosed) {
     ASSERT_EQ(engine.QExec(statement, &first), DBIERR_NONE);
     CURProps props;
     ASSERT_EQ(engine.GetCursorProps(first, props), DBIERR_NONE);
-    EXPECT_EQ(props.eOpenMode, dbiREADONLY);
+    EXPECT_EQ(+props.eOpenMode, dbiREADONLY);
     ASSERT_EQ(engine.CloseCursor(first), DBIERR_NONE);
 
     Exec("insert into t values (2)");
@@ -501,7 +501,7 @@ TEST_F(EngineTest, PreparedStatementRunsAgainAfterItsCursorWasClosed) {
     ASSERT_EQ(engine.QExec(statement, &second), DBIERR_NONE);
     EXPECT_EQ(Column(second), (std::vector<int32_t>{1, 2}));
     ASSERT_EQ(engine.GetCursorProps(second, props), DBIERR_NONE);
-    EXPECT_EQ(props.eOpenMode, dbiREADONLY) << "the statement's properties carry over";
+    EXPECT_EQ(+props.eOpenMode, dbiREADONLY) << "the statement's properties carry over";
     ASSERT_EQ(engine.CloseCursor(second), DBIERR_NONE);
     ASSERT_EQ(engine.QFree(statement), DBIERR_NONE);
 }
