@@ -26,6 +26,7 @@ inline constexpr DBIResult DBIERR_INVALIDPARAM = 9986;      // "Invalid paramete
 inline constexpr DBIResult DBIERR_INVALIDHNDL = 9990;       // "Invalid handle to the function."
 inline constexpr DBIResult DBIERR_INVALIDRECSTRUCT = 10003; // "Invalid record structure."
 inline constexpr DBIResult DBIERR_NOSUCHFILTER = 10050;     // "Filter handle is invalid"
+inline constexpr DBIResult DBIERR_INVALIDFILTER = 10051;    // "Invalid Filter"
 inline constexpr DBIResult DBIERR_NOTABLOB = 10753;         // "Field is not a BLOB."
 inline constexpr DBIResult DBIERR_NOASSOCINDEX = 10764;     // "No associated index."
 inline constexpr DBIResult DBIERR_QRYEMPTY = 11886;         // "Query string is empty."
@@ -112,17 +113,30 @@ enum DBIOBJType : uint32_t {
 
 // ---- Engine handles. Each names a native object that only the engine can reach: the types are
 // pointers to incomplete structures, so a holder can store, compare and pass them but never look
-// inside. Which engine call creates and which frees each handle is written at TmSQLEngine.
+// inside. Which engine call creates and which frees each handle is written at TmSQLEngine. The
+// filter handle hDBIFilter (below) names a TmSQLFilter, likewise declared but not defined here.
 struct hDBIObjTag;
 struct hDBIDbTag;
 struct hDBICurTag;
 struct hDBIStmtTag;
-struct hDBIFilterTag;
-using hDBIObj = hDBIObjTag*;       // any object (GetObjFromObj)
-using hDBIDb = hDBIDbTag*;         // a database connection
-using hDBICur = hDBICurTag*;       // a cursor: table, query result, field list or index list
-using hDBIStmt = hDBIStmtTag*;     // a prepared statement
-using hDBIFilter = hDBIFilterTag*; // a filter of a cursor
+using hDBIObj = hDBIObjTag*;   // any object (GetObjFromObj)
+using hDBIDb = hDBIDbTag*;     // a database connection
+using hDBICur = hDBICurTag*;   // a cursor: table, query result, field list or index list
+using hDBIStmt = hDBIStmtTag*; // a prepared statement
+
+// ---- Filters.
+
+// Logical types of filter constants beyond those of mSQL columns (client/FieldMapping.h).
+inline constexpr uint16_t fldUINT16 = 12;
+inline constexpr uint16_t fldUINT32 = 13;
+
+class TmSQLFilter;
+// A filter of a cursor as the call interface hands it out: opaque to callers, and checked against the
+// cursor's filter list before it is used.
+using hDBIFilter = TmSQLFilter*;
+// A record-event filter: called with the client data given to AddFilter, the work buffer holding the
+// record and the cursor's 0-based record number; a non-zero answer accepts the record.
+using pfGENFilter = int16_t (*)(uintptr_t clientData, uint8_t* recordBuffer, int32_t recordNumber);
 
 // Size of a native cursor's bookmark: the 0-based row number as a signed 64-bit little-endian value.
 inline constexpr int BookmarkSize = 8;

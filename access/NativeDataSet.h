@@ -24,6 +24,7 @@
 
 #include "access/EngineTypes.h"
 #include "access/FieldDescs.h"
+#include "access/Filter.h"
 #include "access/IndexDesc.h"
 #include "access/Indexes.h"
 #include "access/NativeConnect.h"
@@ -242,10 +243,43 @@ public:
     // Whether the record in buffer passes every active filter.
     virtual bool FilteredRecord(uint8_t* buffer);
     // Moves on in the last direction until the record in buffer passes; running off the end raises
-    // DBIERR_EOF going forward, DBIERR_BOF going backward. Nothing without buffer or active filter.
+    // DBIERR_EOF going forward, DBIERR_BOF going backward. Nothing without an active filter. Without
+    // buffer the rows are checked in a buffer of the cursor's own, so a search that passes no buffer
+    // still lands on a row that passes.
     void CheckFilter(uint8_t* buffer);
     bool FiltersActive() const { return fFiltersActive; }
     TContainer& Filters() { return *fFilters; }
+
+    // ==== Filter list (Filters.cpp) ====
+    // Filter handles are checked against the list before use: a handle that is not in it raises
+    // DBIERR_NOSUCHFILTER and is never dereferenced.
+
+    // Makes a new inactive filter from expression (may be null; copied, DBIERR_INVALIDFILTER when
+    // malformed) and callback (may be null; called with clientData), appends it and returns it in
+    // handle. Filters are evaluated in the order they were added: priority and canAbort are not used.
+    void AddFilter(uintptr_t clientData, uint16_t priority, bool canAbort, const host::CANExpr* expression,
+                   pfGENFilter callback, hDBIFilter& handle);
+    // Frees the filter, or every filter when handle is null.
+    void DropFilter(hDBIFilter handle);
+    // Activates the filter, or every filter when handle is null.
+    void ActivateFilter(hDBIFilter handle);
+    // Deactivates the filter, or every filter when handle is null.
+    void DeactivateFilter(hDBIFilter handle);
+    // Any-active flag := some filter in the list is active.
+    void UpdateFilterStatus();
+    int FilterCount() const { return fFilters->GetCount(); }
+
+private:
+    // Index of handle in the filter list; raises DBIERR_NOSUCHFILTER when it is not there.
+    int FilterIndex(hDBIFilter handle) const;
+    // Frees a filter taken out of the list; while filters are being evaluated (a callback may drop
+    // filters) it is kept until the evaluation ends.
+    void RetireFilter(TmSQLFilter* filter);
+
+    int fFilterEvaluations = 0;                                // nesting of FilteredRecord
+    std::vector<std::unique_ptr<TmSQLFilter>> fRetiredFilters; // dropped during an evaluation
+    std::vector<uint8_t> fFilterBuffer;                        // rows checked without a caller's buffer
+    // ==== end of filter list ====
 
 protected:
     // The statement lists of a table cursor, joined in this order: head, range lines, order lines.

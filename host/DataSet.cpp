@@ -124,6 +124,13 @@ void TDataSet::Loaded() {
     }
 }
 
+void TDataSet::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+    for (int i = 0; i < fFields->Count(); ++i) {
+        TField* field = fFields->Fields(i);
+        if (field->Owner() == root) proc(field);
+    }
+}
+
 void TDataSet::OpenCursor(bool infoQuery) {
     if (infoQuery) {
         InternalInitFieldDefs();

@@ -87,6 +87,8 @@ public:
     // Open: closed silently while csUpdating/csDesigning, else SDataSetOpen.
     void CheckInactive();
     void Loaded() override;
+    // Streaming: the persistent fields owned by root, in field order.
+    void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
 
     // ---- state
     TDataSetState State() const { return fState; }

@@ -161,6 +161,10 @@ TComponent* TField::GetParentComponent() const {
     return fDataSet;
 }
 
+void TField::SetParentComponent(TComponent* parent) {
+    if (auto* dataSet = dynamic_cast<TDataSet*>(parent)) SetDataSet(dataSet);
+}
+
 void TField::PropertyChanged(bool layoutAffected) {
     if (fDataSet != nullptr && fDataSet->Active())
         fDataSet->DataEvent(layoutAffected ? deLayoutChange : deDataSetChange, 0);

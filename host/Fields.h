@@ -209,6 +209,8 @@ public:
     void SetDataType(TFieldType value);
     bool HasParent() const override { return true; }
     TComponent* GetParentComponent() const override;
+    // Streaming: a field read inside a dataset's block joins that dataset.
+    void SetParentComponent(TComponent* parent) override;
 
 protected:
     virtual int GetDataSize() const { return 0; }
