@@ -509,6 +509,26 @@ DBIResult TmSQLEngine::ReadBlock(hDBICur /*cursor*/, uint32_t& /*records*/, uint
     return DBIERR_NONE;
 }
 
+// ---- Filter family
+
+DBIResult TmSQLEngine::AddFilter(hDBICur cursor, uintptr_t clientData, uint16_t priority, bool canAbort,
+                                 const host::CANExpr* expression, pfGENFilter callback, hDBIFilter& filter) {
+    return Guard(
+        [&] { Cursor(cursor)->AddFilter(clientData, priority, canAbort, expression, callback, filter); });
+}
+
+DBIResult TmSQLEngine::DropFilter(hDBICur cursor, hDBIFilter filter) {
+    return Guard([&] { Cursor(cursor)->DropFilter(filter); });
+}
+
+DBIResult TmSQLEngine::ActivateFilter(hDBICur cursor, hDBIFilter filter) {
+    return Guard([&] { Cursor(cursor)->ActivateFilter(filter); });
+}
+
+DBIResult TmSQLEngine::DeactivateFilter(hDBICur cursor, hDBIFilter filter) {
+    return Guard([&] { Cursor(cursor)->DeactivateFilter(filter); });
+}
+
 // ---- Text family
 
 namespace {

@@ -20,7 +20,8 @@
 //              time it needs one (so a prepared statement can be executed again after its cursor was
 //              closed). QFree frees the statement and the native cursor it still owns; a cursor it
 //              handed over lives on until CloseCursor, with its own copy of the statement text.
-//   hDBIFilter a filter of a cursor. Created by AddFilter, freed by DropFilter or with its cursor.
+//   hDBIFilter a TmSQLFilter of a cursor. Created by AddFilter, freed by DropFilter or with its cursor;
+//              a cursor checks a filter handle against its own filters before it uses it.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +33,7 @@
 #include "access/IndexDesc.h"
 #include "client/Container.h"
 #include "client/FieldMapping.h"
+#include "host/CANExpr.h"
 #include "host/Strings.h"
 
 namespace corvane {
@@ -158,6 +160,16 @@ public:
     // Both do nothing: values are checked by the server, and rows are read one at a time.
     DBIResult VerifyField(hDBICur cursor, uint16_t fieldNo, const void* value, bool& blank);
     DBIResult ReadBlock(hDBICur cursor, uint32_t& records, uint8_t* buffer);
+
+    // ---- Filter family. A null filter handle names every filter of the cursor.
+
+    // filter := a new inactive filter on expression (copied; may be null) and callback (may be null;
+    // called with clientData). Filters are evaluated in the order they were added.
+    DBIResult AddFilter(hDBICur cursor, uintptr_t clientData, uint16_t priority, bool canAbort,
+                        const host::CANExpr* expression, pfGENFilter callback, hDBIFilter& filter);
+    DBIResult DropFilter(hDBICur cursor, hDBIFilter filter);
+    DBIResult ActivateFilter(hDBICur cursor, hDBIFilter filter);
+    DBIResult DeactivateFilter(hDBICur cursor, hDBIFilter filter);
 
     // ---- Text family: bytes are copied unchanged (the ranges may overlap); dataLoss := false.
 

@@ -55,7 +55,7 @@ protected:
     }
 
     // Field number's INT value in record, read through the engine.
-    int32_t Int(hDBICur cursor, std::vector<uint8_t>& record, uint16_t number) {
+    int32_t IntField(hDBICur cursor, std::vector<uint8_t>& record, uint16_t number) {
         int32_t value = -1;
         bool blank = true;
         EXPECT_EQ(engine.GetField(cursor, number, record.data(), &value, blank), DBIERR_NONE);
@@ -70,7 +70,7 @@ protected:
         EXPECT_EQ(engine.SetToBegin(cursor), DBIERR_NONE);
         DBIResult result;
         while ((result = engine.GetNextRecord(cursor, dbiNOLOCK, record.data(), nullptr)) == DBIERR_NONE)
-            values.push_back(Int(cursor, record, number));
+            values.push_back(IntField(cursor, record, number));
         EXPECT_EQ(result, DBIERR_EOF);
         return values;
     }

@@ -194,7 +194,7 @@ protected:
     DBIResult Next() { return engine.GetNextRecord(cursor, dbiNOLOCK, record.data(), nullptr); }
     DBIResult Prior() { return engine.GetPriorRecord(cursor, dbiNOLOCK, record.data(), nullptr); }
     DBIResult Current() { return engine.GetRecord(cursor, dbiNOLOCK, record.data(), nullptr); }
-    int32_t A() { return Int(cursor, record, 1); }
+    int32_t A() { return IntField(cursor, record, 1); }
 
     hDBICur cursor = nullptr;
     std::vector<uint8_t> record;
@@ -580,7 +580,7 @@ TEST_F(EngineTest, NativeErrorTextSurvivesSuccessAndIsClearedByACodedError) {
     hDBICur& cursor = Table("t");
     std::vector<uint8_t> record = Record(cursor);
     ASSERT_EQ(engine.GetNextRecord(cursor, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
-    EXPECT_EQ(Int(cursor, record, 1), 1);
+    EXPECT_EQ(IntField(cursor, record, 1), 1);
     EXPECT_EQ(engine.GetNativeErrorMsg(), first) << "kept through successful calls";
     std::string message;
     EXPECT_EQ(engine.GetErrorString(DBIERR_NATIVE, message), DBIERR_NATIVE);
