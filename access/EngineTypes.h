@@ -24,6 +24,7 @@ inline constexpr DBIResult DBIERR_EOF = 8706;               // "At end of table.
 inline constexpr DBIResult DBIERR_NOCURRREC = 8709;         // "No current record."
 inline constexpr DBIResult DBIERR_INVALIDPARAM = 9986;      // "Invalid parameter."
 inline constexpr DBIResult DBIERR_INVALIDHNDL = 9990;       // "Invalid handle to the function."
+inline constexpr DBIResult DBIERR_NOSUCHINDEX = 9997;       // "Index does not exist."
 inline constexpr DBIResult DBIERR_INVALIDRECSTRUCT = 10003; // "Invalid record structure."
 inline constexpr DBIResult DBIERR_NOSUCHFILTER = 10050;     // "Filter handle is invalid"
 inline constexpr DBIResult DBIERR_INVALIDFILTER = 10051;    // "Invalid Filter"
@@ -34,6 +35,9 @@ inline constexpr DBIResult DBIERR_QRYEMPTY = 11886;         // "Query string is 
 // ---- Further result codes the components meet.
 // "Insufficient table rights for operation. Password required."; preparing is tried again on it.
 inline constexpr DBIResult DBIERR_NOTSUFFTABLERIGHTS = 10498;
+// "Table does not support this operation because it is not uniquely indexed.": raised for a write that
+// cannot name its row, the table having no field that a WHERE condition can test.
+inline constexpr DBIResult DBIERR_NOTUNIQUELYINDEXED = 10768;
 
 // ---- Property identifiers. Cursor properties live in 0x0005xxxx, statement properties in 0x0006xxxx.
 inline constexpr uint32_t CURBASE = 0x00050000;

@@ -3,7 +3,9 @@
 // and emulates an index order or a key range by rebuilding its SELECT statement.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "access/IndexDesc.h"
 #include "host/Collection.h"
@@ -52,6 +54,19 @@ public:
     TmSQLIndex* GetIndex(int n) const;
     // The first index whose name equals name ignoring ASCII case, or null.
     TmSQLIndex* FindByName(const std::string& name) const;
+    // Adds the index name (or updates the index of that name, found ignoring case) with the key fields
+    // listed in fields, comma-separated (blanks around entries and empty entries are dropped). A
+    // primary index is stored without name. An index with no key field, more than 16, a field that
+    // is not a field of the cursor, or a key longer than 65535 bytes is refused: it is not added, and
+    // an existing index of that name is removed. Returns whether the index is in the list afterwards.
+    bool SetIndex(const std::string& name, const std::string& fields, bool primary, bool unique,
+                  bool descending);
+    // The same with the key fields given by their field numbers (1-based).
+    bool SetIndex(const std::string& name, const std::vector<uint16_t>& fieldNumbers, bool primary,
+                  bool unique, bool descending);
+    // FieldNumber of the cursor field whose name equals name ignoring case; 0 when none. Describes the
+    // cursor's fields first when none are described yet.
+    int FieldNumberFromName(const std::string& name) const;
 
 private:
     TNativeDataSet* fOwner;

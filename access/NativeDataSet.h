@@ -10,7 +10,8 @@
 //                      work buffer and the host representation
 //   Indexes.cpp        the index list, index order, keys and ranges
 //   Filters.cpp        client-side filters
-// Writes (generated INSERT/UPDATE/DELETE) and blob access join the same class in their own files.
+//   ModifySQL.cpp      generated INSERT/UPDATE/DELETE statements, record writes, query parameters
+//   Blobs.cpp          TEXT blobs and their edit streams
 //
 // Ranges and index order change the statement and re-run it; filters skip rows on the client; writes
 // run a separate statement and then re-run this cursor's. There is no server cursor and no server lock:
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "access/BlobStreams.h"
 #include "access/EngineTypes.h"
 #include "access/FieldDescs.h"
 #include "access/Filter.h"
@@ -31,6 +33,10 @@
 #include "client/Container.h"
 #include "client/msqlABI.h"
 #include "host/Strings.h"
+
+namespace host {
+class TParams;
+} // namespace host
 
 namespace corvane {
 
@@ -238,6 +244,84 @@ public:
     bool RangeActive() const { return fRangeActive; }
     const IDXDesc& CurrentIndexDesc() const { return fCurrentIndexDesc; }
 
+    // ==== Native access layer II: index order, keys and ranges (Indexes.cpp), record writes and
+    // parameters (ModifySQL.cpp), TEXT blobs (Blobs.cpp).
+
+    // Selects the index named indexName (exact, case-sensitive match), or index indexId when the name
+    // is empty: lifts an active range, puts the index's order in force (re-running the statement when
+    // the order changes) and makes its descriptor the current one. tagName and curRec are not used.
+    // DBIERR_INVALIDPARAM without a name, DBIERR_NOSUCHINDEX for a name no index bears (nothing is
+    // changed then), DBIERR_NOASSOCINDEX when the table has no indexes (after the order was reset).
+    void SwitchToIndex(const char* indexName, const char* tagName, uint16_t indexId, bool curRec);
+    // Orders the statement by the key fields of index n (none for 0 or a number beyond the list) and
+    // re-runs it; nothing happens when n is already in force.
+    void SetKeyNumber(int16_t n);
+    // Writes the key image of record (the current buffer when null) into key: the key fields of the
+    // current index in key order, each as presence byte and data slot like in the work buffer, a null
+    // field as zero bytes; iKeyLen bytes in all. DBIERR_INVALIDPARAM without record or key.
+    void ExtractKey(uint8_t* record, uint8_t* key);
+    // Restricts the rows to those between the bounds on the current index's key fields and re-runs
+    // the statement. A bound is an extracted key (keyItself) or a work buffer; its first fields1 /
+    // fields2 key fields give one condition each (a null field none). len1 and len2 are not used. A
+    // failure lifts the range (re-running the statement unrestricted) and is raised again.
+    void SetRange(bool keyItself, uint16_t fields1, uint16_t len1, uint8_t* key1, bool key1Incl,
+                  uint16_t fields2, uint16_t len2, uint8_t* key2, bool key2Incl);
+    // Lifts the range; re-runs the statement when one was active.
+    void ResetRange();
+    // Runs the cursor's statement again (OpenTable).
+    void ReOpenTable();
+    // Clears the record lock and reads row n (row 1 when n < 0) into the current buffer; DBIERR_BOF
+    // when there is no such row.
+    void SettoSeqNo(int32_t n);
+
+    // The statements that write record buffers into table; an empty text when there is nothing to
+    // write. INSERT lists every non-null field (an all-null record inserts a row of NULLs); UPDATE
+    // assigns every changed field of newRecord (NULL for a null one) WHERE the key conditions of
+    // oldRecord hold; DELETE removes the row whose key conditions hold in oldRecord. Key conditions test
+    // the fields of GetKeys(false), a null one with mSQL's "= NULL". An UPDATE or DELETE without any key
+    // condition raises DBIERR_NOTUNIQUELYINDEXED. A TEXT field whose edit stream handle is stale raises
+    // DBIERR_INVALIDHNDL.
+    std::string GetInsertSQL(const std::string& table, uint8_t* newRecord);
+    std::string GetUpdateSQL(const std::string& table, uint8_t* oldRecord, uint8_t* newRecord);
+    std::string GetDeleteSQL(const std::string& table, uint8_t* oldRecord);
+    // Write a record through a generated statement, then re-run the cursor's statement and re-position:
+    // on the written row (found by its key values) after an insert or modify, on the row before the
+    // deleted one after a delete; on the nearest row when that row is not in the result, unpositioned
+    // when the result is empty. A server error ends the write with the cursor unchanged. lock and
+    // freeLock are not used.
+    void InsertRecord(DBILockType lock, uint8_t* newRecord);
+    void AppendRecord(uint8_t* newRecord);
+    void ModifyRecord(uint8_t* oldRecord, uint8_t* newRecord, int32_t freeLock);
+    void DeleteRecord(uint8_t* oldRecord);
+    // Replaces sql by its text with the parameter values substituted (SubstituteParams) and makes it
+    // the cursor's statement text; the caller keeps sql alive while the cursor uses it.
+    void QuerySetParams(const host::TParams& params, std::string& sql);
+
+    // TEXT blobs. Each operation raises DBIERR_NOTABLOB for a field that is not a TEXT field and
+    // DBIERR_INVALIDPARAM without record.
+    // Only the type check; openMode is not used.
+    void OpenBlob(uint8_t* record, uint16_t field, DBIOpenMode openMode);
+    // Releases the field's edit stream, if any.
+    void FreeBlob(uint8_t* record, uint16_t field);
+    // 0 for a null field; otherwise the edit stream's size, or without one the length of the column's
+    // text in the current row (0 without a row).
+    void GetBlobSize(uint8_t* record, uint16_t field, uint32_t& size);
+    // Reads up to length bytes from offset into target: from the edit stream, or without one from the
+    // column's text in the current row. Nothing (and no check) without target or length.
+    void GetBlob(uint8_t* record, uint16_t field, uint32_t offset, uint32_t length, uint8_t* target,
+                 uint32_t& read);
+    // Writes length bytes of source at offset into the field's edit stream (created empty on first
+    // use); 0 bytes at offset 0 empty it. changed := true, null := (offset + length = 0).
+    // DBIERR_INVALIDPARAM for a length without source.
+    void PutBlob(uint8_t* record, uint16_t field, uint32_t offset, uint32_t length, const uint8_t* source);
+    // Cuts the value to length bytes: 0 empties the edit stream and makes the field null; a greater
+    // length shortens the edit stream (created from the row's text when there is none).
+    void TruncateBlob(uint8_t* record, uint16_t field, uint32_t length);
+    // The cursor's edit streams.
+    const TBlobStreams& BlobStreams() const { return fBlobStreams; }
+
+    // ==== end of native access layer II
+
     // ---- Filters (Filters.cpp)
 
     // Whether the record in buffer passes every active filter.
@@ -337,6 +421,49 @@ private:
     std::string fIndexName;
     IDXDesc fCurrentIndexDesc{};
     bool fRangeActive = false;
+
+    // ==== Native access layer II: private state and helpers (Indexes.cpp, ModifySQL.cpp, Blobs.cpp)
+    // The server's index listing has been read (an empty list is then final until ClearIndexInfo).
+    bool fIndexesRead = false;
+    // Host-form value of one field, reused by key extraction, ranges and statement building.
+    std::vector<uint8_t> fHostValue;
+    // Edit streams of TEXT fields, referenced from work buffers by handle.
+    TBlobStreams fBlobStreams;
+
+    // Reads the table's indexes from the server into the list (index discovery).
+    void ReadIndexes();
+    // The table a write or the index listing refers to: the statement's table for a statement cursor.
+    std::string WriteTableName() const;
+    // Room for the host form of any field of the cursor.
+    uint8_t* HostValueBuffer();
+    // Appends the literal of field's value in record (host form read through NativeToHost) to out;
+    // false when the field is null or its type has no literal form.
+    bool AppendFieldLiteral(TmSQLField* field, uint8_t* record, std::string& out);
+    // Appends the literal of a host-form value of field to out; false when its type has none.
+    bool AppendHostLiteral(const TmSQLField* field, const void* value, std::string& out) const;
+    // " AND "-joined key conditions of record; empty when there is no key field to test.
+    std::string KeyConditions(uint8_t* record);
+    // The text of field's edit stream in record (empty without one); DBIERR_INVALIDHNDL for a stale
+    // handle.
+    std::string EditStreamText(TmSQLField* field);
+    // Runs a write statement on a temporary cursor; returns the rows affected.
+    int32_t ExecuteWrite(const std::string& sql);
+    // Re-runs the statement after a write and positions the cursor (see InsertRecord); record receives
+    // the row, keyRecord (when given) identifies the written row by its key values.
+    void RefreshAfterWrite(uint8_t* record, uint8_t* keyRecord, int32_t fallback);
+    // Whether the stored row at position holds the values of record in the given fields.
+    bool RowMatches(int32_t position, const std::vector<uint16_t>& fields, uint8_t* record);
+    // Releases the edit streams referenced from record's TEXT fields.
+    void ReleaseEditStreams(uint8_t* record);
+    // The TEXT descriptor of field bound to record; raises DBIERR_INVALIDPARAM / DBIERR_NOTABLOB.
+    TmSQLField* BlobField(uint8_t* record, uint16_t field);
+    // The edit stream field's slot refers to; null without one or for a stale handle.
+    host::TMemoryStream* EditStream(const TmSQLField* field) const;
+    // The edit stream of field, created empty (or from text) when the slot has none.
+    host::TMemoryStream& RequireEditStream(TmSQLField* field, const char* text);
+    // The column text of field in the current row; null without row or for NULL.
+    const char* RowText(const TmSQLField* field) const;
+    // ==== end of native access layer II
     int32_t fRecordSize = -1;
     TNativeConnect* fConnect;
     bool fActive = false;
