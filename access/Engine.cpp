@@ -37,6 +37,8 @@ public:
     void Forget(const TStatementCursor* native);
 
     void SetText(std::string text);
+    // The text becomes sql with params' values substituted.
+    void SetParams(const host::TParams& params, const std::string& sql);
     const std::string& Text() const { return fText; }
     // Sets property on the native cursor and keeps it for later ones.
     void SetProperty(uint32_t property, uintptr_t value);
@@ -66,6 +68,13 @@ public:
         fText = text;
         Connection()->QueryPrepare(this, fText.c_str());
     }
+    // Runs sql with params' values substituted; nothing changes when a parameter is missing.
+    void SetParams(const host::TParams& params, const std::string& sql) {
+        std::string text = sql;
+        QuerySetParams(params, text);
+        SetText(text);
+    }
+    const std::string& Text() const { return fText; }
     void Detach() { fStatement = nullptr; }
 
 private:
@@ -120,6 +129,12 @@ void TEngineStatement::Forget(const TStatementCursor* native) {
 void TEngineStatement::SetText(std::string text) {
     fText = std::move(text);
     OwnedNative().SetText(fText);
+}
+
+void TEngineStatement::SetParams(const host::TParams& params, const std::string& sql) {
+    TStatementCursor& native = OwnedNative();
+    native.SetParams(params, sql);
+    fText = native.Text();
 }
 
 void TEngineStatement::SetProperty(uint32_t property, uintptr_t value) {
@@ -367,6 +382,14 @@ DBIResult TmSQLEngine::QFree(hDBIStmt& statement) {
     });
 }
 
+DBIResult TmSQLEngine::QuerySetParams(hDBIStmt statement, const host::TParams& params,
+                                      const std::string& sql) {
+    return Guard([&] {
+        SetCurrentStatement(statement);
+        Statement(statement)->SetParams(params, sql);
+    });
+}
+
 // ---- Cursor family
 
 DBIResult TmSQLEngine::CloseCursor(hDBICur& cursor) {
@@ -444,6 +467,10 @@ DBIResult TmSQLEngine::RelRecordLock(hDBICur cursor, bool /*allLocks*/) {
     return Guard([&] { Cursor(cursor)->RelRecordLock(); });
 }
 
+DBIResult TmSQLEngine::SettoSeqNo(hDBICur cursor, int32_t seqNo) {
+    return Guard([&] { Cursor(cursor)->SettoSeqNo(seqNo); });
+}
+
 // ---- Properties
 
 DBIResult TmSQLEngine::GetEngProp(hDBICur cursor, uint32_t property, void* value, uint32_t maxLength,
@@ -507,6 +534,85 @@ DBIResult TmSQLEngine::VerifyField(hDBICur /*cursor*/, uint16_t /*fieldNo*/, con
 
 DBIResult TmSQLEngine::ReadBlock(hDBICur /*cursor*/, uint32_t& /*records*/, uint8_t* /*buffer*/) {
     return DBIERR_NONE;
+}
+
+DBIResult TmSQLEngine::InsertRecord(hDBICur cursor, DBILockType lock, uint8_t* record) {
+    return Guard([&] { Cursor(cursor)->InsertRecord(lock, record); });
+}
+
+DBIResult TmSQLEngine::AppendRecord(hDBICur cursor, uint8_t* record) {
+    return Guard([&] { Cursor(cursor)->AppendRecord(record); });
+}
+
+DBIResult TmSQLEngine::ModifyRecord(hDBICur cursor, uint8_t* oldRecord, uint8_t* record, bool freeLock) {
+    return Guard([&] { Cursor(cursor)->ModifyRecord(oldRecord, record, freeLock ? 1 : 0); });
+}
+
+DBIResult TmSQLEngine::DeleteRecord(hDBICur cursor, uint8_t* record) {
+    return Guard([&] { Cursor(cursor)->DeleteRecord(record); });
+}
+
+// ---- Blob family
+
+DBIResult TmSQLEngine::OpenBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo, DBIOpenMode openMode) {
+    return Guard([&] { Cursor(cursor)->OpenBlob(record, fieldNo, openMode); });
+}
+
+DBIResult TmSQLEngine::GetBlobSize(hDBICur cursor, uint8_t* record, uint16_t fieldNo, uint32_t& size) {
+    return Guard([&] { Cursor(cursor)->GetBlobSize(record, fieldNo, size); });
+}
+
+DBIResult TmSQLEngine::GetBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo, uint32_t offset,
+                               uint32_t length, uint8_t* dest, uint32_t& read) {
+    return Guard([&] { Cursor(cursor)->GetBlob(record, fieldNo, offset, length, dest, read); });
+}
+
+DBIResult TmSQLEngine::PutBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo, uint32_t offset,
+                               uint32_t length, const uint8_t* source) {
+    return Guard([&] { Cursor(cursor)->PutBlob(record, fieldNo, offset, length, source); });
+}
+
+DBIResult TmSQLEngine::TruncateBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo, uint32_t length) {
+    return Guard([&] { Cursor(cursor)->TruncateBlob(record, fieldNo, length); });
+}
+
+DBIResult TmSQLEngine::FreeBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo) {
+    return Guard([&] { Cursor(cursor)->FreeBlob(record, fieldNo); });
+}
+
+// ---- Index and range family
+
+DBIResult TmSQLEngine::SwitchToIndex(hDBICur cursor, const char* indexName, const char* tagName,
+                                     uint16_t indexId, bool curRec) {
+    return Guard([&] { Cursor(cursor)->SwitchToIndex(indexName, tagName, indexId, curRec); });
+}
+
+DBIResult TmSQLEngine::GetIndexDesc(hDBICur cursor, uint16_t indexNo, IDXDesc& desc) {
+    return Guard([&] { Cursor(cursor)->GetIndexDesc(indexNo, desc); });
+}
+
+DBIResult TmSQLEngine::GetIndexDescs(hDBICur cursor, IDXDesc* descs) {
+    return Guard([&] {
+        TNativeDataSet* native = Cursor(cursor);
+        if (!descs) throw EmSQLException(DBIERR_INVALIDPARAM);
+        native->GetIndexDescs(descs);
+    });
+}
+
+DBIResult TmSQLEngine::SetRange(hDBICur cursor, bool keyItself, uint16_t fields1, uint16_t len1,
+                                uint8_t* key1, bool key1Incl, uint16_t fields2, uint16_t len2, uint8_t* key2,
+                                bool key2Incl) {
+    return Guard([&] {
+        Cursor(cursor)->SetRange(keyItself, fields1, len1, key1, key1Incl, fields2, len2, key2, key2Incl);
+    });
+}
+
+DBIResult TmSQLEngine::ResetRange(hDBICur cursor) {
+    return Guard([&] { Cursor(cursor)->ResetRange(); });
+}
+
+DBIResult TmSQLEngine::ExtractKey(hDBICur cursor, uint8_t* record, uint8_t* key) {
+    return Guard([&] { Cursor(cursor)->ExtractKey(record, key); });
 }
 
 // ---- Filter family

@@ -34,6 +34,7 @@
 #include "client/Container.h"
 #include "client/FieldMapping.h"
 #include "host/CANExpr.h"
+#include "host/Params.h"
 #include "host/Strings.h"
 
 namespace corvane {
@@ -112,6 +113,9 @@ public:
                           hDBIStmt& statement);
     // Frees the statement (recorded as current statement first) and sets the handle to null.
     DBIResult QFree(hDBIStmt& statement);
+    // The statement will run sql with its parameter markers replaced by the literals of params'
+    // values (recorded as current statement).
+    DBIResult QuerySetParams(hDBIStmt statement, const host::TParams& params, const std::string& sql);
 
     // ---- Cursor family
 
@@ -135,6 +139,8 @@ public:
     DBIResult CompareBookMarks(hDBICur cursor, const uint8_t* bookmark1, const uint8_t* bookmark2,
                                int16_t& result);
     DBIResult RelRecordLock(hDBICur cursor, bool allLocks);
+    // Reads row seqNo (0-based; row 1 when negative) into the current buffer.
+    DBIResult SettoSeqNo(hDBICur cursor, int32_t seqNo);
 
     // Properties. length := 0 first; a null handle gives DBIERR_INVALIDPARAM. Cursors and statements
     // answer the properties of their native cursor; a database answers none (length 0, success) and
@@ -160,6 +166,43 @@ public:
     // Both do nothing: values are checked by the server, and rows are read one at a time.
     DBIResult VerifyField(hDBICur cursor, uint16_t fieldNo, const void* value, bool& blank);
     DBIResult ReadBlock(hDBICur cursor, uint32_t& records, uint8_t* buffer);
+
+    // Writes through generated INSERT, UPDATE and DELETE statements; the cursor re-runs its statement
+    // and stands on the written row (after a delete on the row before). lock and freeLock are not used.
+    DBIResult InsertRecord(hDBICur cursor, DBILockType lock, uint8_t* record);
+    DBIResult AppendRecord(hDBICur cursor, uint8_t* record);
+    DBIResult ModifyRecord(hDBICur cursor, uint8_t* oldRecord, uint8_t* record, bool freeLock);
+    DBIResult DeleteRecord(hDBICur cursor, uint8_t* record);
+
+    // ---- Blob family: the TEXT fields of a record buffer (DBIERR_NOTABLOB for any other field).
+
+    // Only checks the field; openMode is not used.
+    DBIResult OpenBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo, DBIOpenMode openMode);
+    DBIResult GetBlobSize(hDBICur cursor, uint8_t* record, uint16_t fieldNo, uint32_t& size);
+    DBIResult GetBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo, uint32_t offset, uint32_t length,
+                      uint8_t* dest, uint32_t& read);
+    DBIResult PutBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo, uint32_t offset, uint32_t length,
+                      const uint8_t* source);
+    DBIResult TruncateBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo, uint32_t length);
+    // Releases the field's edit stream.
+    DBIResult FreeBlob(hDBICur cursor, uint8_t* record, uint16_t fieldNo);
+
+    // ---- Index and range family
+
+    // Puts the order of index indexName (matched with case), or of indexId when the name is empty, in
+    // force; DBIERR_INVALIDPARAM without a name. tagName and curRec are not used.
+    DBIResult SwitchToIndex(hDBICur cursor, const char* indexName, const char* tagName, uint16_t indexId,
+                            bool curRec);
+    // Index indexNo's descriptor (0 reads index 1).
+    DBIResult GetIndexDesc(hDBICur cursor, uint16_t indexNo, IDXDesc& desc);
+    // Every index descriptor into descs (room for CURProps.iIndexes entries).
+    DBIResult GetIndexDescs(hDBICur cursor, IDXDesc* descs);
+    // Restricts the rows to the range between the two bounds on the current index's key fields.
+    DBIResult SetRange(hDBICur cursor, bool keyItself, uint16_t fields1, uint16_t len1, uint8_t* key1,
+                       bool key1Incl, uint16_t fields2, uint16_t len2, uint8_t* key2, bool key2Incl);
+    DBIResult ResetRange(hDBICur cursor);
+    // The key image of record (the current buffer when null) on the current index.
+    DBIResult ExtractKey(hDBICur cursor, uint8_t* record, uint8_t* key);
 
     // ---- Filter family. A null filter handle names every filter of the cursor.
 
