@@ -129,9 +129,9 @@ public:
     pfGENFilter Callback() const { return fCallback; }
     uintptr_t ClientData() const { return fClientData; }
 
-    // Whether record passes: false for an inactive filter, for a filter with neither expression nor
-    // callback, and when the evaluation fails. value receives the expression's value (unassigned
-    // without expression or after a failure).
+    // Whether record passes: false for an inactive filter, without record, for a filter with neither
+    // expression nor callback, and when the evaluation fails. value receives the expression's value
+    // (unassigned without expression or after a failure).
     bool GetFilterResult(uint8_t* record);
     bool GetFilterResult(uint8_t* record, TFilterValue& value);
 

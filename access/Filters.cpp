@@ -393,9 +393,10 @@ int TmSQLFilter::PrepareList(size_t offset, int depth, std::vector<uint8_t>& see
 
 std::string_view TmSQLFilter::LiteralText(size_t offset) const {
     const size_t position = fLiteralStart + offset;
-    const auto* start = fBlob.get() + position;
-    const void* end = position < fBlobSize ? std::memchr(start, 0, fBlobSize - position) : nullptr;
+    const void* end =
+        position < fBlobSize ? std::memchr(fBlob.get() + position, 0, fBlobSize - position) : nullptr;
     if (!end) Malformed("the text at literal offset " + std::to_string(offset) + " has no end");
+    const auto* start = fBlob.get() + position;
     return std::string_view(reinterpret_cast<const char*>(start),
                             static_cast<size_t>(static_cast<const uint8_t*>(end) - start));
 }
@@ -448,10 +449,10 @@ bool TmSQLFilter::GetFilterResult(uint8_t* record) {
 
 bool TmSQLFilter::GetFilterResult(uint8_t* record, TFilterValue& value) {
     value = TFilterValue();
-    if (!fActive || (!fBlob && !fCallback)) return false;
+    if (!fActive || !record || (!fBlob && !fCallback)) return false;
     fRecord = record;
     if (fBlob) {
-        if (!record || !CalcExpression(fRoot, value)) {
+        if (!CalcExpression(fRoot, value)) {
             value = TFilterValue();
             return false;
         }

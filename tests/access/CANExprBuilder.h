@@ -164,7 +164,8 @@ private:
         }
         for (size_t i = 0; i < e.children.size(); ++i)
             words[e.childWords[i]] = Put(e.children[i]);
-        std::memcpy(fNodes.data() + at + sizeof(host::CANHdr), words.data(), 2 * words.size());
+        if (!words.empty())
+            std::memcpy(fNodes.data() + at + sizeof(host::CANHdr), words.data(), 2 * words.size());
         return static_cast<uint16_t>(at);
     }
     static void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {

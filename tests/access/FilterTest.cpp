@@ -98,7 +98,8 @@ TEST_F(FilterTest, AddedFilterStaysInactiveUntilActivated) {
     EXPECT_FALSE(handle->GetFilterResult(buffer.data())) << "an inactive filter judges nothing";
     CURProps props;
     cursor->GetCursorProps(props);
-    EXPECT_EQ(props.iFilters, 1);
+    const uint16_t filters = props.iFilters; // a packed member is read by value
+    EXPECT_EQ(filters, 1);
 
     cursor->ActivateFilter(handle);
     EXPECT_TRUE(cursor->FiltersActive());
