@@ -4,8 +4,8 @@
 // work to a TNativeConnect or TNativeDataSet, and returns a result code instead of raising: 0 for
 // success, the exception's code for a native failure that carries one, DBIERR_NATIVE for a client
 // failure (whose text is kept as the engine's native error message). Exceptions other than
-// EmSQLException (host conversion errors, out of memory) pass through unchanged. Every handle
-// argument is checked: a null handle gives DBIERR_INVALIDHNDL (DBIERR_INVALIDPARAM for the
+// EmSQLException (host conversion errors, out of memory) pass through unchanged. Every handle an
+// operation uses is checked: a null handle gives DBIERR_INVALIDHNDL (DBIERR_INVALIDPARAM for the
 // property calls), never a crash.
 //
 // Handles and their lifetimes. The engine holds none of them; the caller owns each handle it was given
