@@ -106,6 +106,7 @@ bool TmSQLIndexes::SetIndex(const std::string& name, const std::string& fields, 
 bool TmSQLIndexes::SetIndex(const std::string& name, const std::vector<uint16_t>& fieldNumbers, bool primary,
                             bool unique, bool descending) {
     TmSQLIndex* index = FindByName(name);
+    if (fOwner && fOwner->FieldDescs().Count() == 0) fOwner->InitFieldDescs();
 
     // Measure the key first: an index that cannot be described is refused as a whole, never cut.
     bool usable =

@@ -210,7 +210,9 @@ bool TNativeDataSet::AppendHostLiteral(const TmSQLField* field, const void* valu
 
 std::string TNativeDataSet::EditStreamText(TmSQLField* field) {
     const uint8_t* slot = field->FieldValue();
-    if (!slot || slot[0] == 0) return std::string();
+    uint32_t handle = TBlobStreams::NoStream;
+    if (slot && slot[0] != 0) std::memcpy(&handle, slot + 1, sizeof handle);
+    if (handle == TBlobStreams::NoStream) return std::string();
     host::TMemoryStream* stream = EditStream(field);
     // A stale handle would silently write an empty text over the stored one.
     if (!stream) throw EmSQLException(DBIERR_INVALIDHNDL);

@@ -55,27 +55,27 @@ TEST_F(IndexesTest, DiscoveryReadsKeysFromTheListings) {
     IDXDesc desc;
     cursor->GetIndexDesc(1, desc);
     EXPECT_STREQ(desc.szName, "ib");
-    EXPECT_EQ(desc.iIndexId, 1);
-    EXPECT_EQ(desc.bUnique, DescTrue);
-    EXPECT_EQ(desc.bPrimary, DescFalse);
-    EXPECT_EQ(desc.bMaintained, DescTrue);
-    EXPECT_EQ(desc.iFldsInKey, 2);
-    EXPECT_EQ(desc.aiKeyFld[0], 2) << "the \"avl\" row is not a key field";
-    EXPECT_EQ(desc.aiKeyFld[1], 1);
-    EXPECT_EQ(desc.iBlockSize, 6 + 4);
-    EXPECT_EQ(desc.iKeyLen, 6 + 4 + 2);
+    EXPECT_EQ(+desc.iIndexId, 1);
+    EXPECT_EQ(+desc.bUnique, DescTrue);
+    EXPECT_EQ(+desc.bPrimary, DescFalse);
+    EXPECT_EQ(+desc.bMaintained, DescTrue);
+    EXPECT_EQ(+desc.iFldsInKey, 2);
+    EXPECT_EQ(+desc.aiKeyFld[0], 2) << "the \"avl\" row is not a key field";
+    EXPECT_EQ(+desc.aiKeyFld[1], 1);
+    EXPECT_EQ(+desc.iBlockSize, 6 + 4);
+    EXPECT_EQ(+desc.iKeyLen, 6 + 4 + 2);
 
     cursor->GetIndexDesc(2, desc);
     EXPECT_STREQ(desc.szName, "ia");
-    EXPECT_EQ(desc.iIndexId, 2);
-    EXPECT_EQ(desc.bUnique, DescFalse);
-    EXPECT_EQ(desc.iFldsInKey, 1);
-    EXPECT_EQ(desc.iKeyLen, 5);
+    EXPECT_EQ(+desc.iIndexId, 2);
+    EXPECT_EQ(+desc.bUnique, DescFalse);
+    EXPECT_EQ(+desc.iFldsInKey, 1);
+    EXPECT_EQ(+desc.iKeyLen, 5);
 
     CURProps props;
     cursor->GetCursorProps(props);
-    EXPECT_EQ(props.iIndexes, 2);
-    EXPECT_EQ(props.iKeySize, 12) << "index 1 is the current description of a table opened without index";
+    EXPECT_EQ(+props.iIndexes, 2);
+    EXPECT_EQ(+props.iKeySize, 12) << "index 1 is the current description of a table opened without index";
 }
 
 TEST_F(IndexesTest, IndexDescriptorNumbersAreChecked) {
@@ -98,9 +98,9 @@ TEST_F(IndexesTest, ListingsOfMsql4ServersReadTheSame) {
     ASSERT_EQ(cursor->GetIndexCount(), 2);
     IDXDesc desc;
     cursor->GetIndexDesc(2, desc);
-    EXPECT_EQ(desc.iFldsInKey, 2);
-    EXPECT_EQ(desc.aiKeyFld[0], 2);
-    EXPECT_EQ(desc.aiKeyFld[1], 1);
+    EXPECT_EQ(+desc.iFldsInKey, 2);
+    EXPECT_EQ(+desc.aiKeyFld[0], 2);
+    EXPECT_EQ(+desc.aiKeyFld[1], 1);
 }
 
 TEST_F(IndexesTest, ListedTextsThatNameNoColumnAreNotKeyFields) {
@@ -109,9 +109,9 @@ TEST_F(IndexesTest, ListedTextsThatNameNoColumnAreNotKeyFields) {
     ASSERT_EQ(cursor->GetIndexCount(), 2);
     IDXDesc desc;
     cursor->GetIndexDesc(1, desc);
-    EXPECT_EQ(desc.iFldsInKey, 1);
-    EXPECT_EQ(desc.aiKeyFld[0], 3);
-    EXPECT_EQ(desc.iKeyLen, 9);
+    EXPECT_EQ(+desc.iFldsInKey, 1);
+    EXPECT_EQ(+desc.aiKeyFld[0], 3);
+    EXPECT_EQ(+desc.iKeyLen, 9);
 }
 
 TEST_F(IndexesTest, IndexesWithoutKeyFieldsOrWithTooManyAreSkipped) {
@@ -144,7 +144,7 @@ TEST_F(IndexesTest, StatementCursorUsesOnlyIndexesItSelects) {
     IDXDesc desc;
     query->GetIndexDesc(1, desc);
     EXPECT_STREQ(desc.szName, "ia");
-    EXPECT_EQ(desc.aiKeyFld[0], 2);
+    EXPECT_EQ(+desc.aiKeyFld[0], 2);
 }
 
 TEST_F(IndexesTest, SetIndexBuildsAndRefusesKeys) {
