@@ -5,26 +5,25 @@
 #include <cstdint>
 
 #include "client/msqlABI.h"
+#include "host/DBTypes.h"
 
 namespace corvane {
 
-// Logical field types (FLDDesc.iFldType).
-inline constexpr uint16_t fldUNKNOWN = 0;
-inline constexpr uint16_t fldZSTRING = 1;
-inline constexpr uint16_t fldDATE = 2;
-inline constexpr uint16_t fldBLOB = 3;
-inline constexpr uint16_t fldBOOL = 4;
-inline constexpr uint16_t fldINT16 = 5;
-inline constexpr uint16_t fldINT32 = 6;
-inline constexpr uint16_t fldFLOAT = 7;
-inline constexpr uint16_t fldBCD = 8;
-inline constexpr uint16_t fldBYTES = 9;
-inline constexpr uint16_t fldTIME = 10;
-inline constexpr uint16_t fldTIMESTAMP = 11;
-
-// Logical subtypes (FLDDesc.iSubType).
-inline constexpr uint16_t fldstMONEY = 21; // of fldFLOAT
-inline constexpr uint16_t fldstMEMO = 22;  // of fldBLOB
+// Logical field types (FLDDesc.iFldType) and subtypes (FLDDesc.iSubType) are the host's.
+using host::fldBCD;
+using host::fldBLOB;
+using host::fldBOOL;
+using host::fldBYTES;
+using host::fldDATE;
+using host::fldFLOAT;
+using host::fldINT16;
+using host::fldINT32;
+using host::fldTIME;
+using host::fldTIMESTAMP;
+using host::fldUNKNOWN;
+using host::fldZSTRING;
+using host::fldstMEMO;  // of fldBLOB
+using host::fldstMONEY; // of fldFLOAT
 
 // Validity-check states (FLDDesc.efldvVchk).
 enum FLDVchk : uint32_t { fldvNOCHECKS = 0, fldvHASCHECKS = 1, fldvUNKNOWN = 2 };

@@ -293,8 +293,8 @@ uint16_t TFilterExpr::PutCompare(TExprNode* node) {
         std::swap(left, right);
         op = Mirror(op);
     }
-    if (right->IsNullConst() && (op == coEQ || op == coNE || op == coLIKE)) {
-        if (op == coLIKE) DatabaseError(SExprBadNullTest);
+    if (right->IsNullConst()) {
+        if (op != coEQ && op != coNE) DatabaseError(SExprBadNullTest);
         const uint16_t offset = NewNodeSpace(nodeUNARY, op == coEQ ? canISBLANK : canNOTBLANK, 1);
         SetWord(offset, 0, PutExprNode(left, op));
         return offset;

@@ -254,7 +254,8 @@ TEST_F(FilterFixture, NullTestsBecomeBlankNodes) {
     EXPECT_EQ(Dump(Parse("ID = NULL")), "ISBLANK(F1:ID)");
     EXPECT_EQ(Dump(Parse("NULL <> ID")), "NOTBLANK(F1:ID)");
     EXPECT_EQ(ParseError("NAME LIKE NULL"), "NULL only allowed with '=' and '<>'");
-    EXPECT_EQ(ParseError("ID > NULL"), "Could not convert variant of type (Null) into type (Integer)");
+    EXPECT_EQ(ParseError("ID > NULL"), "NULL only allowed with '=' and '<>'");
+    EXPECT_EQ(ParseError("NULL <= ID"), "NULL only allowed with '=' and '<>'");
 }
 
 TEST_F(FilterFixture, CaseInsensitiveAndPartialOptionsMakeCompareNodes) {
