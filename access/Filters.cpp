@@ -18,11 +18,12 @@ using namespace host;
 
 namespace {
 
-// Node sizes by class: the header and the 16-bit words the evaluator reads.
+// Size of the header every node starts with.
 constexpr size_t HeaderSize = sizeof(CANHdr);
-// Days from the host time-stamp origin (day 1 = 0001-01-01, so day 0 = 0000-12-31) to 1899-12-30.
+// Milliseconds from the host time-stamp origin (day 0 = 0000-12-31) to the date-time epoch 1899-12-30.
 constexpr int64_t DateDeltaMSecs = static_cast<int64_t>(DateDelta) * MSecsPerDay;
 
+// Bytes of a node of a class: the header and the 16-bit words the evaluator reads.
 size_t NodeSize(uint32_t nodeClass) {
     switch (nodeClass) {
     case nodeUNARY:

@@ -3,6 +3,7 @@
 // expression parser.
 #include <cmath>
 #include <cstddef>
+#include <random>
 #include <stdexcept>
 
 #include "AccessFixture.h"
@@ -537,6 +538,45 @@ TEST_F(MalformedFilterTest, ListElementsOutsideTheBlobOrNotListElements) {
     blob = Blob(In(Field("id"), {Int(1), Int(2)}));
     Put<uint32_t>(blob, Nodes + 50, nodeBINARY); // the second element is something else
     ExpectRefused(blob, "not a list element");
+}
+
+TEST_F(MalformedFilterTest, CorruptedBlobsAreRefusedOrEvaluatedWithinTheirBounds) {
+    const std::vector<std::vector<uint8_t>> seeds = {
+        good,
+        Blob(Binary(canAND, Compare(canNE, true, 2, Field("name"), Str("sm")),
+                    In(Field("born"), {Date(March5th1999), Time(EightOClock), Stamp(1e9)}))),
+        Blob(Binary(canOR, Unary(canISBLANK, Field("note")), Binary(canLIKE, Field("name"), Str("S%_")))),
+    };
+    cursor->SetToBegin();
+    cursor->GetNextRecord(dbiNOLOCK, buffer.data(), nullptr);
+    // The caller's area is as large as any blob can claim to be, so that only the filter's own reads
+    // are under test.
+    std::vector<uint8_t> area(0x10000, 0);
+    std::mt19937 random(20261207);
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::vector<uint8_t>& seed = seeds[static_cast<size_t>(round) % seeds.size()];
+        std::copy(seed.begin(), seed.end(), area.begin());
+        const int flips = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < flips; ++i) {
+            const size_t at = random() % seed.size();
+            area[at] = static_cast<uint8_t>(random() % 3 == 0 ? random() : area[at] ^ (1u << (random() % 8)));
+        }
+        hDBIFilter handle = nullptr;
+        try {
+            cursor->AddFilter(0, 0, false, reinterpret_cast<const CANExpr*>(area.data()), nullptr, handle);
+        } catch (const EmSQLException& e) {
+            ASSERT_EQ(e.ErrorCode(), DBIERR_INVALIDFILTER);
+            ++refused;
+            continue;
+        }
+        cursor->ActivateFilter(handle);
+        TFilterValue value;
+        handle->GetFilterResult(buffer.data(), value);
+        cursor->DropFilter(handle);
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(cursor->FilterCount(), 0);
 }
 
 // ---- Three-valued logic and Null comparisons of the operator table
