@@ -32,6 +32,9 @@ inline constexpr DBIResult DBIERR_NOTABLOB = 10753;         // "Field is not a B
 inline constexpr DBIResult DBIERR_NOASSOCINDEX = 10764;     // "No associated index."
 inline constexpr DBIResult DBIERR_QRYEMPTY = 11886;         // "Query string is empty."
 
+// ---- Further result codes the components meet.
+// "Insufficient table rights for operation. Password required."; preparing is tried again on it.
+inline constexpr DBIResult DBIERR_NOTSUFFTABLERIGHTS = 10498;
 // "Table does not support this operation because it is not uniquely indexed.": raised for a write that
 // cannot name its row, the table having no field that a WHERE condition can test.
 inline constexpr DBIResult DBIERR_NOTUNIQUELYINDEXED = 10768;
@@ -51,6 +54,20 @@ inline constexpr uint32_t curAUTOREFETCH = CURBASE + 23;
 inline constexpr uint32_t stmtUNIDIRECTIONAL = STMTBASE + 16;
 inline constexpr uint32_t stmtROWCOUNT = STMTBASE + 20; // rows affected by the last statement
 inline constexpr uint32_t stmtLIVENESS = STMTBASE + 33; // live (1) or read-only result (anything else)
+inline constexpr uint32_t stmtAUXTBLS = STMTBASE + 38;
+inline constexpr uint32_t stmtCANNEDREADONLY = STMTBASE + 66;
+
+// Database properties (0x0004xxxx) and driver-specific properties the components set or read. The
+// native layer answers none of them: reads report length 0, writes have no effect.
+inline constexpr uint32_t DBBASE = 0x00040000;
+inline constexpr uint32_t dbDATABASETYPE = DBBASE + 2;
+inline constexpr uint32_t dbTRACEMODE = 0x04040007;
+inline constexpr uint32_t curUPDLOCKMODE = 0x04050000;      // update mode
+inline constexpr uint32_t curGETHIDDENCOLUMNS = 0x04050004; // hidden columns on / off
+inline constexpr uint32_t curCONSTSTATE = 0x0405009B;       // constraints on / off
+inline constexpr uint32_t curDELAYUPDDISPLAYOPT = 0x05050003;
+inline constexpr uint32_t curDELAYUPDGETOLDRECORD = 0x05050004;
+inline constexpr uint32_t curDELAYUPDNUMUPDATES = 0x05050005;
 
 // The part of a property identifier the native cursor looks at.
 constexpr uint16_t PropertyNumber(uint32_t property) {
@@ -86,6 +103,30 @@ inline constexpr BOOL16 DescFalse = 0;
 inline constexpr int DBIMAXTBLNAMELEN = 260;
 // Length of a short name buffer (table type, language driver) including the terminating zero.
 inline constexpr int DBIMAXNAMEBUF = 32;
+
+// Object kinds of GetObjFromObj.
+enum DBIOBJType : uint32_t {
+    objSYSTEM = 1,
+    objSESSION = 2,
+    objDRIVER = 3,
+    objDATABASE = 4,
+    objCURSOR = 5,
+    objSTATEMENT = 6,
+    objCLIENT = 7,
+};
+
+// ---- Engine handles. Each names a native object that only the engine can reach: the types are
+// pointers to incomplete structures, so a holder can store, compare and pass them but never look
+// inside. Which engine call creates and which frees each handle is written at TmSQLEngine. The
+// filter handle hDBIFilter (below) names a TmSQLFilter, likewise declared but not defined here.
+struct hDBIObjTag;
+struct hDBIDbTag;
+struct hDBICurTag;
+struct hDBIStmtTag;
+using hDBIObj = hDBIObjTag*;   // any object (GetObjFromObj)
+using hDBIDb = hDBIDbTag*;     // a database connection
+using hDBICur = hDBICurTag*;   // a cursor: table, query result, field list or index list
+using hDBIStmt = hDBIStmtTag*; // a prepared statement
 
 // ---- Filters.
 

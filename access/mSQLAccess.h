@@ -1,9 +1,11 @@
 // The native access layer of Corvane (unit mSQLAccess): connection, native cursor, record layout,
-// index, field and list cursors, result codes and the SQL token scanner. The engine call surface and
-// the components include this header.
+// index, field and list cursors, result codes, the engine call surface with its message table, and the
+// SQL token scanner. The components include this header.
 #pragma once
 
 #include "access/EmSQLException.h"
+#include "access/Engine.h"
+#include "access/EngineMessages.h"
 #include "access/EngineTypes.h"
 #include "access/FieldDescs.h"
 #include "access/IndexDesc.h"
