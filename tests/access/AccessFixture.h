@@ -35,6 +35,33 @@ private:
     F fOriginal;
 };
 
+// While it lives, the client library hands out every row whose second column reads `marker` with the
+// unreadable number text "2x" in its first column (the server itself never sends such a text).
+class UnreadableNumberInRow {
+public:
+    explicit UnreadableNumberInRow(const char* marker) : fFetch(msqlFetchRow, Fetch) {
+        sMarker = marker;
+        sRealFetch = fOriginal;
+    }
+    UnreadableNumberInRow(const UnreadableNumberInRow&) = delete;
+    UnreadableNumberInRow& operator=(const UnreadableNumberInRow&) = delete;
+
+private:
+    static m_row Fetch(m_result* result) {
+        static char badNumber[] = "2x";
+        static char* fakeRow[2];
+        m_row row = sRealFetch(result);
+        if (!row || !row[1] || std::strcmp(row[1], sMarker) != 0) return row;
+        fakeRow[0] = badNumber;
+        fakeRow[1] = row[1];
+        return fakeRow;
+    }
+    msqlFetchRow_t fOriginal = msqlFetchRow;
+    ScopedClientFunction<msqlFetchRow_t> fFetch;
+    static inline const char* sMarker = "";
+    static inline msqlFetchRow_t sRealFetch = nullptr;
+};
+
 // Runs action, which must raise EmSQLException with code; returns the exception for further checks.
 template <class Action>
 EmSQLException ExpectNativeError(DBIResult code, Action action) {

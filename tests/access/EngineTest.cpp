@@ -612,10 +612,11 @@ TEST_F(EngineTest, ErrorEntryIsAFixedAnswer) {
 }
 
 TEST_F(EngineTest, OtherExceptionsPassThroughUnchanged) {
-    Exec("create table big (u uint)");
-    Exec("insert into big values (3000000000)"); // beyond a signed 32-bit integer
+    Exec("create table big (u int, n char(4))");
+    Exec("insert into big values (2, 'two')");
     hDBICur& cursor = Table("big");
     std::vector<uint8_t> record = Record(cursor);
+    UnreadableNumberInRow unreadable("two");
     EXPECT_THROW(engine.GetNextRecord(cursor, dbiNOLOCK, record.data(), nullptr), host::EConvertError);
 }
 

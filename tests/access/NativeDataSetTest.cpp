@@ -1,6 +1,4 @@
 // The native cursor: opening, statements, navigation, bookmarks, record states and properties.
-#include <cstring>
-
 #include "AccessFixture.h"
 
 namespace corvane::test {
@@ -188,26 +186,13 @@ TEST_F(NativeDataSetTest, SetToRecordBelowZeroMovesBehindTheLastRow) {
     EXPECT_EQ(A(), 10);
 }
 
-// A client library that hands out the row whose name column is "two" with the number text "2x".
-msqlFetchRow_t gRealFetchRow = nullptr;
-m_row FetchRowWithUnreadableNumber(m_result* result) {
-    static char badNumber[] = "2x";
-    static char* fakeRow[2];
-    m_row row = gRealFetchRow(result);
-    if (!row || !row[1] || std::strcmp(row[1], "two") != 0) return row;
-    fakeRow[0] = badNumber;
-    fakeRow[1] = row[1];
-    return fakeRow;
-}
-
 TEST_F(NativeDataSetTest, UnreadableNumberLeavesTheCursorAndBufferAsTheyWere) {
     Exec("create table big (u int, n char(4))");
     Exec("insert into big values (1, 'one')");
     Exec("insert into big values (2, 'two')");
     Exec("insert into big values (3, 'tri')");
     auto big = OpenTable(*connection, "big");
-    gRealFetchRow = msqlFetchRow;
-    ScopedClientFunction<msqlFetchRow_t> fetch{msqlFetchRow, FetchRowWithUnreadableNumber};
+    UnreadableNumberInRow fetch("two");
     std::vector<uint8_t> record = WorkBuffer(*big);
     big->GetNextRecord(dbiNOLOCK, record.data(), nullptr);
     const std::vector<uint8_t> row0 = record;
