@@ -1,7 +1,7 @@
 // The engine's message table: the text of every result code the emulated engine publishes, looked up
 // by code. The components compose their error messages from it; the engine itself never reads it.
 //
-// The table is compiled in (EngineMessages.inc, generated from the engine's message list by
+// The table is compiled in (EngineMessages.inc, generated at build time from access/EngineMessages.tsv by
 // EngineMessagesGen.cmake) as a sorted constant array: no allocation, nothing to initialise.
 #pragma once
 

@@ -1,7 +1,7 @@
-# Generates access/EngineMessages.inc, the compiled message table, from the engine's message list
-# (a TSV file of "code<TAB>text" lines, sorted by code). Run it again whenever the list changes:
+# Generates EngineMessages.inc, the compiled message table, from the engine's message list
+# access/EngineMessages.tsv ("code<TAB>text" lines, sorted by code). The build runs it:
 #
-#   cmake -DTSV=../shared/engine-messages.tsv -DOUT=access/EngineMessages.inc -P access/EngineMessagesGen.cmake
+#   cmake -DTSV=access/EngineMessages.tsv -DOUT=<build>/generated/access/EngineMessages.inc -P access/EngineMessagesGen.cmake
 #
 # The access tests compare the compiled table with the list, line by line.
 if(NOT TSV OR NOT OUT)
