@@ -43,14 +43,6 @@ int64_t SecondsOfDay(host::TDateTime value) {
     return std::llround(fraction * SecondsPerDay);
 }
 
-// Name delimiters and quote characters of parameter markers, as the host's ParseSQL knows them.
-bool IsMarkerQuote(char c) {
-    return c == '\'' || c == '"' || c == '`';
-}
-bool IsMarkerNameEnd(char c) {
-    return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n';
-}
-
 template <class T>
 T LoadValue(const void* source) {
     T value;
@@ -139,43 +131,19 @@ std::string ParamLiteral(const host::TParam& param) {
 std::string SubstituteParams(const host::TParams& params, std::string_view sql) {
     std::string out;
     out.reserve(sql.size());
-    bool literal = false;
-    size_t i = 0;
-    while (i < sql.size()) {
-        const char c = sql[i];
-        if (c == ':' && !literal) {
-            if (i + 1 < sql.size() && sql[i + 1] == ':') {
-                out += ':';
-                i += 2;
-                continue;
-            }
-            size_t end = i + 1;
-            bool quotedName = false;
-            while (end < sql.size() && (quotedName || !IsMarkerNameEnd(sql[end]))) {
-                if (IsMarkerQuote(sql[end])) quotedName = !quotedName;
-                ++end;
-            }
-            std::string name(sql.substr(i + 1, end - i - 1));
-            if (name.empty()) {
+    host::ScanParamMarkers(
+        sql, [&out](std::string_view text) { out += text; },
+        [&](const std::string& marker, bool quoted) {
+            if (marker.empty()) {
                 out += ':'; // no name follows: not a marker
-                ++i;
-                continue;
+                return;
             }
-            if (IsMarkerQuote(name.front())) {
-                name.erase(0, 1);
-                if (!name.empty() && IsMarkerQuote(name.back())) name.pop_back();
-            } else if (name.size() >= 2 && name.front() == '[' && name.back() == ']' &&
-                       !params.FindParam(name)) {
+            std::string name = marker;
+            if (!quoted && name.size() >= 2 && name.front() == '[' && name.back() == ']' &&
+                !params.FindParam(name))
                 name = name.substr(1, name.size() - 2);
-            }
             out += ParamLiteral(*params.ParamByName(name));
-            i = end;
-            continue;
-        }
-        if (IsMarkerQuote(c)) literal = !literal;
-        out += c;
-        ++i;
-    }
+        });
     return out;
 }
 

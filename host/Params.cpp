@@ -547,15 +547,29 @@ std::string TParams::ParseSQL(const std::string& sql, bool doCreate) {
     if (doCreate) Clear();
     std::string out;
     out.reserve(sql.size());
+    ScanParamMarkers(
+        sql, [&out](std::string_view text) { out += text; },
+        [&](const std::string& name, bool /*quoted*/) {
+            if (doCreate) CreateParam(ftUnknown, name, ptUnknown);
+            out.push_back('?');
+        });
+    return out;
+}
+
+void ScanParamMarkers(std::string_view sql, const std::function<void(std::string_view text)>& onText,
+                      const std::function<void(const std::string& name, bool quoted)>& onMarker) {
     bool literal = false;
+    size_t textStart = 0;
     size_t i = 0;
     while (i < sql.size()) {
         const char c = sql[i];
         if (c == ':' && !literal) {
+            if (textStart < i) onText(sql.substr(textStart, i - textStart));
             if (i + 1 < sql.size() && sql[i + 1] == ':') {
                 // "::" is an escaped colon: keep one and do not read a name after it.
-                out.push_back(':');
+                onText(":");
                 i += 2;
+                textStart = i;
                 continue;
             }
             size_t end = i + 1;
@@ -564,21 +578,21 @@ std::string TParams::ParseSQL(const std::string& sql, bool doCreate) {
                 if (IsQuote(sql[end])) inName = !inName;
                 ++end;
             }
-            std::string name = sql.substr(i + 1, end - i - 1);
-            if (!name.empty() && IsQuote(name.front())) {
+            std::string name(sql.substr(i + 1, end - i - 1));
+            const bool quoted = !name.empty() && IsQuote(name.front());
+            if (quoted) {
                 name.erase(0, 1);
                 if (!name.empty() && IsQuote(name.back())) name.pop_back();
             }
-            if (doCreate) CreateParam(ftUnknown, name, ptUnknown);
-            out.push_back('?');
+            onMarker(name, quoted);
             i = end;
+            textStart = i;
             continue;
         }
         if (IsQuote(c)) literal = !literal;
-        out.push_back(c);
         ++i;
     }
-    return out;
+    if (textStart < sql.size()) onText(sql.substr(textStart));
 }
 
 } // namespace host

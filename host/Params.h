@@ -2,7 +2,9 @@
 // values and types, and ParseSQL, which finds the references and replaces each by `?`.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/Collection.h"
@@ -158,5 +160,14 @@ protected:
 private:
     TPersistent* fOwner;
 };
+
+// Splits SQL text at parameter markers by ParseSQL's rules, so every component that reads markers agrees
+// with it: a marker is ':' followed by a name that runs to a blank, ',', ';', ')', CR or LF (quote
+// characters inside it toggle, so a quoted name may hold those); "::" is an escaped colon; markers inside
+// '...', "..." or `...` literals are text. onText receives each stretch of text between markers (an
+// escaped colon as ":"), onMarker each marker's name with one pair of enclosing quotes removed (quoted
+// tells whether it had them; an empty name stands for a ':' that no name follows).
+void ScanParamMarkers(std::string_view sql, const std::function<void(std::string_view text)>& onText,
+                      const std::function<void(const std::string& name, bool quoted)>& onMarker);
 
 } // namespace host
