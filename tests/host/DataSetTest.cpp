@@ -3,10 +3,6 @@
 #include <gtest/gtest.h>
 
 // g++ 12 misreads `delete` of a host object (a destroying operator delete) as mismatched with `new`.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 #include <memory>
 #include <string>
 #include <vector>

@@ -5,10 +5,6 @@
 
 #include "MemDataSet.h"
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 namespace {
 
 using namespace host;

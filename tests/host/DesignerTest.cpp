@@ -2,10 +2,6 @@
 // value-list editor and a dialog editor driven through the headless forms.
 #include <gtest/gtest.h>
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 #include <memory>
 #include <string>
 #include <vector>

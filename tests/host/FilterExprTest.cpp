@@ -2,10 +2,6 @@
 // examples, tree shape (decoded from the blob) for precedence and rewriting rules, and errors.
 #include <gtest/gtest.h>
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 #include <cstring>
 #include <memory>
 #include <string>

@@ -2,10 +2,6 @@
 // and a small dialog whose logic lives in event handlers, driven the way a user would.
 #include <gtest/gtest.h>
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 #include <memory>
 #include <string>
 #include <vector>

@@ -3,10 +3,6 @@
 // fields and parameters, and read errors naming the property and the line.
 #include <gtest/gtest.h>
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 #include <memory>
 #include <string>
 #include <vector>
