@@ -69,7 +69,7 @@ TEST(EngineMessages, LookupGivesTheEngineTextsAndEmptyTextsForGaps) {
     EXPECT_EQ(EngineMessage(11777), "obsolete");
     EXPECT_EQ(EngineMessage(12033), "Interface mismatch. Engine version different.");
     EXPECT_EQ(EngineMessage(12289), "Capability not supported.");
-    EXPECT_EQ(EngineMessage(12545), "Invalid database alias specification.");
+    EXPECT_EQ(EngineMessage(12546), "Unknown database type.");
     EXPECT_EQ(EngineMessage(12801), "Object implicitly dropped.");
     EXPECT_EQ(EngineMessage(13057), "File already exists.");
     EXPECT_EQ(EngineMessage(13313), "Different sort order.");
