@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev pkg-config
+    libfltk1.3-dev libpng-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth
 )
 
 missing=()
