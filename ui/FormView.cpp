@@ -144,9 +144,12 @@ void FormView::Sync() {
     SetLabel(*fWindow, fForm.Caption());
     const int w = std::max(fForm.ClientWidth(), 1);
     const int h = std::max(fForm.ClientHeight(), 1);
-    if (fWindow->w() != w || fWindow->h() != h) fWindow->size(w, h);
-    // The model's geometry is absolute: the window keeps the form's size.
-    fWindow->size_range(w, h, w, h);
+    if (fWindow->w() != w || fWindow->h() != h || !fSized) {
+        fWindow->size(w, h);
+        // The model's geometry is absolute: the window keeps the form's size.
+        fWindow->size_range(w, h, w, h);
+        fSized = true;
+    }
     fSeen.clear();
     SyncChildren(fForm, *fWindow, 0, 0);
     std::vector<const TControl*> gone;
@@ -318,6 +321,7 @@ void FormView::Show() {
         fWindow->free_position();
         break;
     }
+    fWindow->border(fForm.BorderStyle() != bsNone ? 1 : 0);
     fWindow->show();
     fWindow->wait_for_expose();
     Fl_Widget* first = nullptr;

@@ -113,6 +113,7 @@ private:
     std::unique_ptr<detail::FormWindow> fWindow;
     std::map<const host::TControl*, std::unique_ptr<Binding>> fBindings;
     std::set<const host::TControl*> fSeen; // controls met by the running Sync
+    bool fSized = false;                   // the window has the form's size and size range
 };
 
 } // namespace ui

@@ -2,5 +2,6 @@
 #pragma once
 
 #include "ui/FormView.h"
+#include "ui/MessageBox.h"
 #include "ui/ModalHook.h"
 #include "ui/Screenshot.h"

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -402,6 +403,59 @@ TEST_F(FormViewTest, EventsFromTheServerDriveTheModalLoop) {
     });
     EXPECT_EQ(result, mrCancel);
     EXPECT_TRUE(dialog.hintLabel->Visible());
+}
+
+TEST_F(FormViewTest, MessageBoxesAreFormsInWindowsToo) {
+    SampleDialog dialog(nullptr);
+    SetMessageBoxHook(ui::FormMessageBoxHook());
+    std::vector<std::string> seen;
+    SetShowModalHook(ui::WindowModalHook([&](ui::FormView& view) {
+        if (&view.Form() != &dialog) { // the message box the refused OK shows
+            const auto* message = static_cast<TLabel*>(view.Form().FindComponent("Message"));
+            seen.push_back(view.Form().Caption() + ": " + message->Caption());
+            EXPECT_EQ(view.FocusedControl(), view.Form().FindComponent("OK"));
+            EXPECT_EQ(view.Window()->w(), view.Form().ClientWidth());
+            const std::string shot = ScreenshotPath("ui-message-box.png");
+            view.SaveScreenshot(shot);
+            std::cout << "screenshot: " << std::filesystem::absolute(shot).string() << std::endl;
+            view.PressKey(FL_Enter);
+            return;
+        }
+        view.Click(*dialog.okButton);
+        EXPECT_EQ(dialog.ModalResult(), mrNone);
+        view.Click(*dialog.cancelButton);
+    }));
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Error: Join at least one pair of fields"}));
+
+    // Each box answers with the button clicked; closing it, or Escape, answers as Cancel, or
+    // else as its last button.
+    auto answer = [&](int flags, const std::function<void(ui::FormView&)>& act) {
+        SetShowModalHook(ui::WindowModalHook(act));
+        return MessageBox("Save the changes?", "Confirm", flags);
+    };
+    auto click = [](const char* name) {
+        return [name](ui::FormView& view) {
+            view.Click(*static_cast<TControl*>(view.Form().FindComponent(name)));
+        };
+    };
+    auto close = [](ui::FormView& view) { view.CloseWindow(); };
+    auto escape = [](ui::FormView& view) { view.PressKey(FL_Escape); };
+    EXPECT_EQ(answer(MB_YESNOCANCEL, click("No")), IDNO);
+    EXPECT_EQ(answer(MB_ABORTRETRYIGNORE, click("Ignore")), IDIGNORE);
+    EXPECT_EQ(answer(MB_YESNOCANCEL, close), IDCANCEL);
+    EXPECT_EQ(answer(MB_YESNO, close), IDNO);
+    EXPECT_EQ(answer(MB_OK, escape), IDOK);
+    EXPECT_EQ(answer(MB_RETRYCANCEL, escape), IDCANCEL);
+
+    // Long texts wrap; line breaks and '&' are kept.
+    const std::unique_ptr<TForm> box = ui::MakeMessageForm("mSQL Error : \r\n" + std::string(60, 'x') +
+                                                               " R&D " + std::string(200, 'y') + " z",
+                                                           "Error", MB_OK | MB_ICONERROR);
+    const std::string caption = static_cast<TLabel*>(box->FindComponent("Message"))->Caption();
+    EXPECT_EQ(caption.substr(0, 13), "mSQL Error :\n");
+    EXPECT_NE(caption.find(" R&&D\n"), std::string::npos) << caption;
+    EXPECT_LE(box->ClientWidth(), 600);
 }
 
 } // namespace
