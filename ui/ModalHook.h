@@ -18,7 +18,8 @@ void OpenDisplay();
 // A ShowModal hook that shows the form in a window and runs the modal loop until the form has a
 // modal result. When script is given it runs once the window is on screen, before the loop, with
 // the view to act through (tests act as the user there); the loop is skipped when the script
-// ended the dialog.
+// ended the dialog. The script runs for every form shown while the hook is installed, including
+// forms an event handler shows (a message box from FormMessageBoxHook): view.Form() tells which.
 host::TShowModalHook WindowModalHook(std::function<void(FormView& view)> script = {});
 
 // Installs WindowModalHook() as the ShowModal hook when a display is available; returns whether

@@ -154,6 +154,11 @@ TEST_F(FormViewTest, WindowShowsEveryControlAtTheModelsGeometryAndState) {
         ASSERT_TRUE(window->shown());
         EXPECT_EQ(window->w(), dialog.ClientWidth());
         EXPECT_EQ(window->h(), dialog.ClientHeight());
+        XWindowAttributes attributes{};
+        ASSERT_NE(XGetWindowAttributes(fl_display, fl_xid(window), &attributes), 0);
+        EXPECT_EQ(attributes.width, dialog.ClientWidth()); // as the X server has it
+        EXPECT_EQ(attributes.height, dialog.ClientHeight());
+        EXPECT_EQ(attributes.map_state, IsViewable);
         EXPECT_STREQ(window->label(), "Join Fields");
         for (int i = 0; i < dialog.ControlCount(); ++i) {
             const TControl& c = *dialog.Controls(i);
