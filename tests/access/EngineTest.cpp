@@ -600,7 +600,9 @@ TEST_F(EngineTest, CheckErrorTurnsNativeExceptionsIntoCodes) {
     EXPECT_EQ(engine.CheckError(EmSQLException(nullptr, std::string("server said no"))), DBIERR_NATIVE);
     EXPECT_EQ(engine.GetNativeErrorMsg(), "server said no");
     EXPECT_EQ(engine.CheckError(EmSQLException(DBIERR_NOSUCHFILTER, "with a text")), DBIERR_NOSUCHFILTER);
-    EXPECT_EQ(engine.GetNativeErrorMsg(), "");
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "with a text") << "the detail of a coded failure is kept";
+    EXPECT_EQ(engine.CheckError(EmSQLException(DBIERR_EOF)), DBIERR_EOF);
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "") << "a code without detail leaves no stale text";
 }
 
 TEST_F(EngineTest, ErrorEntryIsAFixedAnswer) {
