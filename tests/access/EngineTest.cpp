@@ -111,6 +111,23 @@ TEST_F(EngineTest, OpeningAMissingTableGivesTheServerTextAndNoCursor) {
     EXPECT_FALSE(engine.GetNativeErrorMsg().empty());
 }
 
+TEST_F(EngineTest, ARecordTooBigForTheDescriptorsGivesNoCursor) {
+    Exec("create table wide (a char(30000), b char(30000), c char(30000))");
+    Exec("insert into wide values ('x', 'y', 'z')");
+    hDBICur cursor = nullptr;
+    EXPECT_EQ(engine.OpenTable(db, "wide", "", "", "", 0, dbiREADWRITE, dbiOPENSHARED, xltNONE, false,
+                               nullptr, cursor),
+              DBIERR_RECTOOBIG);
+    EXPECT_EQ(cursor, nullptr);
+
+    hDBIStmt statement = nullptr;
+    ASSERT_EQ(engine.QAlloc(db, qrylangSQL, statement), DBIERR_NONE);
+    ASSERT_EQ(engine.QPrepare(statement, "select a, b, c, a from wide"), DBIERR_NONE);
+    EXPECT_EQ(engine.QExec(statement, &cursor), DBIERR_RECTOOBIG);
+    EXPECT_EQ(cursor, nullptr);
+    EXPECT_EQ(engine.QFree(statement), DBIERR_NONE);
+}
+
 // ---- List cursors
 
 TEST_F(EngineTest, FieldListHandsOutEveryFieldDescriptorThenEndOfTable) {
