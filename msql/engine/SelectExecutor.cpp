@@ -14,6 +14,8 @@ namespace msql {
 namespace {
 
 constexpr size_t kMaxFields = 75;
+// Tables one query may join (the storage engine's own bound).
+constexpr size_t kMaxTables = 64;
 
 // One column of the result.
 struct Output {
@@ -74,6 +76,8 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
     for (const auto& item : s.items) {
         if (!item.star && item.column.sysVar && item.column.name == "_seq") usesSeq = true;
     }
+    if (s.tables.size() > kMaxTables) throw Error("Too many tables in query (64 Max)");
+    if (s.order.size() > kMaxFields) throw Error("Too many fields in ORDER BY (75 Max)");
     Transaction tx(ctx.db, usesSeq);
 
     Scope scope;
@@ -152,12 +156,16 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
 
     auto result = std::make_unique<ResultSet>();
     for (const auto& o : outputs) {
+        // A table named with an alias is reported by its alias, as mSQL does; _rowid always has
+        // a value.
+        const Source& source = scope.sources[o.ref.source];
         FieldInfo f;
         f.name = o.ref.name;
-        f.table = scope.sources[o.ref.source].table.name;
+        f.table = source.alias.empty() ? source.table.name : source.alias;
         f.type = o.ref.type;
         f.length = o.ref.length;
-        f.flags = o.ref.column && o.ref.column->notNull ? NOT_NULL_FLAG : 0;
+        bool notNull = o.ref.column ? o.ref.column->notNull : o.ref.sysVar == SysVar::RowId;
+        f.flags = notNull ? NOT_NULL_FLAG : 0;
         result->fields.push_back(std::move(f));
     }
 
