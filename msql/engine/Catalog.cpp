@@ -68,6 +68,12 @@ void Catalog::Initialize(SqliteDb& db) {
         " value INTEGER NOT NULL);");
 }
 
+bool Catalog::IsComplete(SqliteDb& db) {
+    Stmt s = db.Prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                        "('msql_tables', 'msql_columns', 'msql_indexes', 'msql_sequences')");
+    return s.Step() && s.Int(0) == 4;
+}
+
 std::optional<TableInfo> Catalog::Find(const std::string& table) {
     TableInfo info;
     {

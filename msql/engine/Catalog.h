@@ -52,6 +52,9 @@ public:
 
     // Creates the catalog tables in a new database file.
     static void Initialize(SqliteDb& db);
+    // Whether the file holds every catalog table (a database whose creation was cut short does
+    // not). Throws Error when the file cannot be read.
+    static bool IsComplete(SqliteDb& db);
 
     std::optional<TableInfo> Find(const std::string& table);
     // Like Find, but throws `Unknown table "<t>"`.

@@ -45,6 +45,8 @@ private:
     struct Database;
     Database& Current();
     std::string PathOf(const std::string& name) const;
+    // Removes what creations of `name` by processes that no longer run left behind.
+    void RemoveAbandonedCreations(const std::string& name) const;
 
     std::string dataDir_;
     std::string user_;

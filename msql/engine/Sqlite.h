@@ -13,9 +13,12 @@ namespace msql {
 
 struct StoredValue;
 
-// Throws Error for a failed SQLite call, mapping lock time-outs and unique-index violations to
-// mSQL texts.
+// Throws Error for a failed SQLite call with an mSQL-style text: lock time-outs, unique-index
+// violations, limits and damage each have their own; no SQLite text is passed on.
 [[noreturn]] void ThrowSqliteError(sqlite3* db, int rc);
+
+// "Database "<name>" is damaged: <damage>".
+std::string DamagedDatabaseText(const std::string& name, const std::string& damage);
 
 // A prepared statement in use: reset and cleared when it goes out of scope.
 class Stmt {
