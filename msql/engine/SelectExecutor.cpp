@@ -155,6 +155,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
     }
 
     auto result = std::make_unique<ResultSet>();
+    result->SetLimit(ctx.resultLimit);
     for (const auto& o : outputs) {
         // A table named with an alias is reported by its alias, as mSQL does; _rowid always has
         // a value.

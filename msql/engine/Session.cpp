@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,6 +81,42 @@ Session::Session(std::string dataDir, std::string user)
         long ms = std::strtol(env, nullptr, 10);
         busyTimeoutMs_ = static_cast<int>(std::clamp(ms, 0L, 3600000L));
     }
+    if (const char* env = std::getenv("MSQL_RESULT_LIMIT"); env && *env) {
+        if (size_t limit = ParseByteCount(env)) resultLimit_ = limit;
+    }
+}
+
+size_t Session::ParseByteCount(std::string_view text) {
+    size_t value = 0;
+    size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value > (SIZE_MAX - 9) / 10) return 0;
+        value = value * 10 + static_cast<size_t>(text[i] - '0');
+    }
+    if (i == 0) return 0;
+    int shift = 0;
+    if (i + 1 == text.size()) {
+        switch (text[i]) {
+        case 'k':
+        case 'K':
+            shift = 10;
+            break;
+        case 'm':
+        case 'M':
+            shift = 20;
+            break;
+        case 'g':
+        case 'G':
+            shift = 30;
+            break;
+        default:
+            return 0;
+        }
+    } else if (i != text.size()) {
+        return 0;
+    }
+    if (value > (SIZE_MAX >> shift)) return 0;
+    return value << shift;
 }
 
 Session::~Session() = default;
@@ -206,7 +243,7 @@ Session::Database& Session::Current() {
 QueryOutcome Session::Query(std::string_view sql) {
     Database& db = Current();
     Statement statement = Parse(sql);
-    ExecContext ctx{db.sqlite, db.catalog, user_};
+    ExecContext ctx{db.sqlite, db.catalog, user_, resultLimit_};
     return Execute(ctx, statement);
 }
 
