@@ -92,7 +92,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
     for (const auto& item : s.items) {
         if (item.star) {
             for (size_t src = 0; src < scope.sources.size(); ++src) {
-                for (const auto& c : scope.sources[src].table.columns) {
+                for (const auto& c : scope.sources[src].table->columns) {
                     Output o;
                     o.ref.source = src;
                     o.ref.column = &c;
@@ -118,7 +118,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
         if (!o.constant) continue;
         switch (o.ref.sysVar) {
         case SysVar::Seq: {
-            const TableInfo& table = scope.sources[o.ref.source].table;
+            const TableInfo& table = *scope.sources[o.ref.source].table;
             auto seq = ctx.catalog.Sequence(table);
             if (!seq) throw Error("No sequence defined for this table");
             AppendInteger(o.constantText, seq->value);
@@ -144,7 +144,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
             for (size_t a : advanced)
                 done = done || a == o.ref.source;
             if (done) continue;
-            const TableInfo& table = scope.sources[o.ref.source].table;
+            const TableInfo& table = *scope.sources[o.ref.source].table;
             auto seq = ctx.catalog.Sequence(table);
             int64_t next = seq->value + seq->step;
             if (next > 2147483647 || next < -2147483647)
@@ -162,7 +162,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
         const Source& source = scope.sources[o.ref.source];
         FieldInfo f;
         f.name = o.ref.name;
-        f.table = source.alias.empty() ? source.table.name : source.alias;
+        f.table = source.alias.empty() ? source.table->name : source.alias;
         f.type = o.ref.type;
         f.length = o.ref.length;
         bool notNull = o.ref.column ? o.ref.column->notNull : o.ref.sysVar == SysVar::RowId;
@@ -196,7 +196,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
     sql += " FROM ";
     for (size_t i = 0; i < scope.sources.size(); ++i) {
         if (i > 0) sql += ", ";
-        sql += scope.sources[i].table.Storage() + " AS " + scope.sources[i].sqlAlias;
+        sql += scope.sources[i].table->Storage() + " AS " + scope.sources[i].sqlAlias;
     }
     std::vector<StoredValue> binds;
     if (s.where) {

@@ -267,7 +267,8 @@ ResultSet Session::ListTables() {
 
 ResultSet Session::ListFields(const std::string& table) {
     Database& db = Current();
-    TableInfo info = db.catalog.Require(table);
+    TablePtr entry = db.catalog.Require(table);
+    const TableInfo& info = *entry;
     ResultSet list;
     for (const auto& c : info.columns) {
         FieldInfo f;
@@ -312,8 +313,7 @@ ResultSet Session::ListIndex(const std::string& table, const std::string& index)
 
 SequenceInfo Session::GetSequence(const std::string& table) {
     Database& db = Current();
-    TableInfo info = db.catalog.Require(table);
-    auto seq = db.catalog.Sequence(info);
+    auto seq = db.catalog.Sequence(*db.catalog.Require(table));
     if (!seq) throw Error("No sequence defined on '" + table + "'");
     return *seq;
 }

@@ -194,17 +194,25 @@ void SqliteDb::Exec(const std::string& sql) {
     if (rc != SQLITE_OK) ThrowSqliteError(db_, sqlite3_extended_errcode(db_));
 }
 
+// The transaction statements are prepared once per connection, like the generated ones.
 Transaction::Transaction(SqliteDb& db, bool write) : db_(db) {
-    db_.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    db_.Prepare(write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
     open_ = true;
 }
 
 Transaction::~Transaction() {
-    if (open_) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!open_) return;
+    db_.NoteRollback();
+    // Nothing to report from here: a failed rollback leaves SQLite rolling back on its own when
+    // the connection next starts a transaction or closes.
+    try {
+        db_.Prepare("ROLLBACK").Run();
+    } catch (const std::exception&) {
+    }
 }
 
 void Transaction::Commit() {
-    db_.Exec("COMMIT");
+    db_.Prepare("COMMIT").Run();
     open_ = false;
 }
 

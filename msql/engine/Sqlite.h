@@ -69,8 +69,14 @@ public:
     // Runs statements without results.
     void Exec(const std::string& sql);
 
+    // How many transactions were rolled back on this connection (state cached beside the data,
+    // such as the catalog, is only good while this stays the same).
+    uint64_t Rollbacks() const { return rollbacks_; }
+    void NoteRollback() { ++rollbacks_; }
+
 private:
     sqlite3* db_ = nullptr;
+    uint64_t rollbacks_ = 0;
     struct Cached {
         sqlite3_stmt* stmt = nullptr;
         bool busy = false;
