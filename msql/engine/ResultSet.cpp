@@ -101,11 +101,11 @@ m_data* ResultSet::StartRow() {
     return node;
 }
 
-void ResultSet::Place(char* text) {
+void ResultSet::PlaceFirst(char* text) {
     if (fields.empty()) return; // a result without fields has no values
-    if (column_ == 0) StartRow();
-    current_->data[column_] = text;
-    if (++column_ == fields.size()) column_ = 0;
+    StartRow();
+    current_->data[0] = text;
+    if (fields.size() > 1) column_ = 1;
 }
 
 char* ResultSet::CopyText(std::string_view value) {

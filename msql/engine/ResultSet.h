@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,7 +47,21 @@ public:
 
     // Appends one value of the current row; a row is complete after fields.size() values.
     void AddNull() { Place(nullptr); }
-    void AddText(std::string_view value) { Place(CopyText(value)); }
+    void AddText(std::string_view value) {
+        size_t need = value.size() + 1;
+        if (need > textLeft_ || need > limit_ - size_) {
+            Place(CopyText(value));
+            return;
+        }
+        // The common case inline: the text fits the current block.
+        char* text = reinterpret_cast<char*>(textNext_);
+        if (!value.empty()) std::memcpy(text, value.data(), value.size());
+        text[value.size()] = '\0';
+        textNext_ += need;
+        textLeft_ -= need;
+        size_ += need;
+        Place(text);
+    }
     // Appends a value whose text the caller writes into the returned buffer, then calls EndText.
     std::string& BeginText() {
         scratch_.clear();
@@ -76,7 +91,15 @@ private:
         size_t size = 0;
     };
 
-    void Place(char* text);
+    void Place(char* text) {
+        if (column_ == 0) {
+            PlaceFirst(text);
+            return;
+        }
+        current_->data[column_] = text;
+        if (++column_ == fields.size()) column_ = 0;
+    }
+    void PlaceFirst(char* text);
     char* CopyText(std::string_view value);
     m_data* StartRow();
     Block& NewBlock(std::vector<Block>& blocks, size_t bytes);
