@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -41,6 +42,9 @@ m_result* MakeStoredResult(ResultSet&& rows) {
     storage->rows = std::move(rows);
     const std::vector<FieldInfo>& infos = storage->rows.fields;
     const size_t numFields = infos.size();
+    // Row nodes carry the width they were built with; descriptions must match it.
+    if (storage->rows.RowCount() > 0 && storage->rows.Width() != numFields)
+        throw std::logic_error("stored result: field descriptions do not match the rows");
     const size_t numRows = storage->rows.RowCount();
 
     size_t nameBytes = 0;

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <utility>
 
 namespace msql {
@@ -30,6 +31,7 @@ ResultSet& ResultSet::operator=(ResultSet&& other) noexcept {
     allocated_ = std::exchange(other.allocated_, 0);
     rows_ = std::exchange(other.rows_, 0);
     column_ = std::exchange(other.column_, 0);
+    width_ = std::exchange(other.width_, 0);
     stride_ = std::exchange(other.stride_, 0);
     firstRows_ = std::exchange(other.firstRows_, 0);
     capShift_ = std::exchange(other.capShift_, 0);
@@ -74,13 +76,16 @@ ResultSet::Block& ResultSet::NewBlock(std::vector<Block>& blocks, size_t bytes) 
 m_data* ResultSet::StartRow() {
     if (stride_ == 0) {
         // The layout is fixed by the first value.
-        stride_ = sizeof(m_data) + fields.size() * sizeof(char*);
+        if (fields.empty()) throw std::logic_error("ResultSet: a value added before the field count");
+        width_ = fields.size();
+        stride_ = sizeof(m_data) + width_ * sizeof(char*);
         firstRows_ = std::max<size_t>(1, kFirstRowBlock / stride_);
         capShift_ = 0;
         while ((firstRows_ << (capShift_ + 1)) * stride_ <= kMaxBlock)
             ++capShift_;
         uncappedRows_ = firstRows_ * ((size_t{2} << capShift_) - 1);
     }
+    if (fields.size() != width_) throw std::logic_error("ResultSet: the field count changed between rows");
     if (rows_ >= static_cast<size_t>(INT_MAX) || size_ + stride_ > limit_) TooLarge();
     // A new block when the row is the first of one.
     size_t block = rows_ < uncappedRows_
@@ -93,7 +98,7 @@ m_data* ResultSet::StartRow() {
     }
     auto* slot = reinterpret_cast<std::byte*>(Row(rows_));
     auto* cells = reinterpret_cast<char**>(slot + sizeof(m_data));
-    auto* node = new (slot) m_data{static_cast<int>(fields.size()), cells, nullptr};
+    auto* node = new (slot) m_data{static_cast<int>(width_), cells, nullptr};
     if (current_) current_->next = node;
     current_ = node;
     ++rows_;
@@ -102,14 +107,12 @@ m_data* ResultSet::StartRow() {
 }
 
 void ResultSet::PlaceFirst(char* text) {
-    if (fields.empty()) return; // a result without fields has no values
     StartRow();
     current_->data[0] = text;
-    if (fields.size() > 1) column_ = 1;
+    if (width_ > 1) column_ = 1;
 }
 
 char* ResultSet::CopyText(std::string_view value) {
-    if (fields.empty()) return nullptr;
     size_t need = value.size() + 1;
     if (need > limit_ - std::min(limit_, size_)) TooLarge();
     std::byte* at;

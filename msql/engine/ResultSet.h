@@ -37,7 +37,9 @@ public:
     ResultSet(const ResultSet&) = delete;
     ResultSet& operator=(const ResultSet&) = delete;
 
-    // Set before the first value is added; rows have fields.size() values.
+    // Rows have fields.size() values: the count must be set before the first value is added
+    // (a client reading a server's reply resizes it from the reply header and fills in the
+    // descriptions when they arrive after the rows); it may not change afterwards.
     std::vector<FieldInfo> fields;
 
     // Bounds the bytes the rows and texts may occupy. A value that would take the result past it
@@ -76,6 +78,9 @@ public:
         return text ? std::string_view(text) : std::string_view();
     }
 
+    // Values per row, fixed by the first value added (0 before): fields.size() must equal it.
+    size_t Width() const { return width_; }
+
     // The node of row n (n < RowCount()); nodes are linked in order, the last one to null.
     m_data* Row(size_t n) const;
     m_data* FirstRow() const { return rows_ ? Row(0) : nullptr; }
@@ -97,7 +102,7 @@ private:
             return;
         }
         current_->data[column_] = text;
-        if (++column_ == fields.size()) column_ = 0;
+        if (++column_ == width_) column_ = 0;
     }
     void PlaceFirst(char* text);
     char* CopyText(std::string_view value);
@@ -110,6 +115,7 @@ private:
     size_t allocated_ = 0;
     size_t rows_ = 0;
     size_t column_ = 0;       // next value's column in the current row
+    size_t width_ = 0;        // values per row, fixed by the first value
     size_t stride_ = 0;       // bytes per row: node and value pointers
     size_t firstRows_ = 0;    // rows in block 0; block k holds firstRows_ << min(k, capShift_)
     unsigned capShift_ = 0;   // blocks stop doubling here

@@ -10,10 +10,8 @@
 namespace msql {
 
 namespace {
-constexpr size_t kMaxCachedStatements = 128;
-} // namespace
 
-namespace {
+constexpr size_t kMaxCachedStatements = 128;
 
 // The name of a database as its clients know it: the file name without folder and suffix.
 std::string DatabaseName(sqlite3* db) {
@@ -65,7 +63,8 @@ void ThrowSqliteError(sqlite3* db, int rc) {
     case SQLITE_NOTADB:
         throw Error(DamagedDatabaseText(DatabaseName(db), "its file is not a database"));
     case SQLITE_TOOBIG:
-        throw Error("Value too large (the limit is 1000000000 bytes)");
+        throw Error("Value too large (the limit is " +
+                    std::to_string(db ? sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1) : 1000000000) + " bytes)");
     case SQLITE_ERROR: {
         std::string_view text = db ? sqlite3_errmsg(db) : "";
         // Raised by the engine's own SQL functions, already in mSQL's words.

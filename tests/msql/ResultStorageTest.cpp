@@ -8,6 +8,8 @@
 #include "engine/ResultSet.h"
 #include "engine/Session.h"
 
+#include <stdexcept>
+
 using namespace msqltest;
 
 namespace {
@@ -102,7 +104,8 @@ TEST(ResultStorage, LongValuesBetweenShortOnesKeepEveryText) {
 
 TEST(ResultStorage, ResultWithoutRowsOrFieldsIsEmpty) {
     msql::ResultSet none = WithFields(0);
-    none.AddText("ignored");
+    EXPECT_THROW(none.AddText("no field for it"), std::logic_error);
+    EXPECT_THROW(none.AddNull(), std::logic_error);
     EXPECT_EQ(none.RowCount(), 0u);
     m_result* result = msql::MakeStoredResult(std::move(none));
     EXPECT_EQ(result->queryData, nullptr);
@@ -119,6 +122,27 @@ TEST(ResultStorage, ResultWithoutRowsOrFieldsIsEmpty) {
     EXPECT_EQ(moved.FirstRow(), nullptr);
     ASSERT_EQ(target.RowCount(), 1u);
     EXPECT_EQ(target.Value(0, 0), "kept");
+}
+
+// A client reading a server's reply knows the field count from the header and the descriptions
+// only after the rows.
+TEST(ResultStorage, DescriptionsMayFollowTheRowsButNotChangeTheirCount) {
+    msql::ResultSet rs = WithFields(2);
+    rs.AddText("a");
+    rs.AddNull();
+    rs.fields[0].name = "x";
+    rs.fields[1].name = "y";
+    m_result* result = msql::MakeStoredResult(std::move(rs));
+    EXPECT_STREQ(msqlFetchField(result)->name, "x");
+    EXPECT_STREQ(msqlFetchRow(result)[0], "a");
+    msql::FreeStoredResult(result);
+
+    msql::ResultSet grown = WithFields(2);
+    grown.AddText("a");
+    grown.AddText("b");
+    grown.fields.emplace_back();
+    EXPECT_THROW(grown.AddText("c"), std::logic_error);
+    EXPECT_THROW(msql::MakeStoredResult(std::move(grown)), std::logic_error);
 }
 
 TEST(ResultStorage, LimitBoundsRowsAndTexts) {
