@@ -230,7 +230,10 @@ protected:
             FieldDefs()->Add(c.name, c.type, c.size, c.required);
     }
     bool IsCursorOpen() override { return fOpen; }
-    void InternalHandleException() override { log.push_back("HandleException"); }
+    void InternalHandleException() override {
+        log.push_back("HandleException");
+        TDataSet::InternalHandleException();
+    }
     void InternalInitRecord(TRecordBuffer buffer) override {
         std::memset(buffer, 0, static_cast<size_t>(fRecordSize));
     }
