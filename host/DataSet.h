@@ -204,8 +204,9 @@ public:
     // Appends FieldByName of each ';'-separated name (trimmed).
     void GetFieldList(std::vector<TField*>& list, const std::string& fieldNames) const;
     void GetFieldList(TList* list, const std::string& fieldNames) const;
-    // Fills the definitions (a closed dataset opens its cursor for information only).
-    void InitFieldDefs();
+    // Fills the definitions (a closed dataset opens its cursor for information only). Virtual: a
+    // descendant may read them another way (a table from the server's field list, unopened).
+    virtual void InitFieldDefs();
     // Reads the active row outside the buffer window; base false.
     virtual bool GetCurrentRecord(TRecordBuffer buffer);
     // A stream over a blob field's value (bmRead, bmWrite, bmReadWrite); base: none.

@@ -111,19 +111,22 @@ TIndexDef* TIndexDefs::Find(const std::string& name) const {
 
 void TIndexDefs::Update() {
     if (fUpdated || fDataSet == nullptr) return;
+    fInternalUpdate = true;
     BeginUpdate();
     try {
         fDataSet->UpdateIndexDefs();
     } catch (...) {
         EndUpdate();
+        fInternalUpdate = false;
         throw;
     }
     EndUpdate();
+    fInternalUpdate = false;
     fUpdated = true;
 }
 
 void TIndexDefs::Update(TCollectionItem* /*item*/) {
-    if (UpdateCount() > 0) return;
+    if (fInternalUpdate || UpdateCount() > 0) return;
     if (fDataSet != nullptr) fDataSet->DefChanged(this);
 }
 

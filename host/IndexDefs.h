@@ -62,7 +62,8 @@ public:
     int IndexOf(const std::string& name) const;
     bool Updated() const { return fUpdated; }
     void SetUpdated(bool value) { fUpdated = value; }
-    // Refills through DataSet->UpdateIndexDefs when not Updated.
+    // Refills through DataSet->UpdateIndexDefs when not Updated. Filling them is not a change:
+    // DataSet->DefChanged hears only of changes made outside Update.
     void Update();
     // The first index (neither descending nor expression; case-insensitive ones only when asked)
     // whose fields equal `fields` ignoring case, else the first whose fields start with them
@@ -77,6 +78,7 @@ protected:
 private:
     TDataSet* fDataSet;
     bool fUpdated = false;
+    bool fInternalUpdate = false;
 };
 
 // The index an ORDER BY clause of sql describes (fields in order, ';'-separated, with descending

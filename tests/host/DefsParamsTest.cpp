@@ -242,6 +242,35 @@ TEST(FieldDefs, CreateFieldUsesTheClassTableAndAttributes) {
     EXPECT_EQ(ds->FieldCount(), 2);
 }
 
+// A dataset that describes its columns without opening a cursor (as a table reads a field list).
+class DescribedDataSet : public MemDataSet {
+public:
+    using MemDataSet::MemDataSet;
+    int describes = 0;
+    void InitFieldDefs() override {
+        ++describes;
+        FieldDefs()->Clear();
+        FieldDefs()->Add("FROM_LIST", ftInteger, 0, true);
+    }
+};
+
+TEST(FieldDefs, UpdateOfAClosedDataSetReachesAnOverriddenInitFieldDefs) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new DescribedDataSet(owner.get(), {{"FROM_CURSOR", ftString, 5}});
+    TDataSet* base = ds;
+    base->FieldDefs()->Update();
+    EXPECT_EQ(ds->describes, 1);
+    ASSERT_EQ(ds->FieldDefs()->Count(), 1);
+    EXPECT_EQ(ds->FieldDefs()->Items(0)->Name(), "FROM_LIST");
+    EXPECT_TRUE(ds->FieldDefs()->Updated());
+    // No cursor was opened for the definitions.
+    EXPECT_EQ(std::count(ds->log.begin(), ds->log.end(), "InternalOpen"), 0);
+    base->FieldDefs()->Update();
+    EXPECT_EQ(ds->describes, 1);
+    base->InitFieldDefs();
+    EXPECT_EQ(ds->describes, 2);
+}
+
 // ---- index definitions
 
 class IndexedDataSet : public MemDataSet {
@@ -249,6 +278,10 @@ public:
     using MemDataSet::MemDataSet;
     TIndexDefs defs{this};
     int updates = 0;
+    int defChanges = 0;
+    void DefChanged(TObject* sender) override {
+        if (sender == &defs) ++defChanges;
+    }
     void UpdateIndexDefs() override {
         ++updates;
         defs.Clear();
@@ -275,6 +308,26 @@ TEST(IndexDefs, GetIndexForFieldsMatchesWholeThenPrefix) {
     EXPECT_EQ(ds->updates, 1); // Updated stays true
     EXPECT_THROW(defs.Add("pk", "X", {}), EDatabaseError);
     EXPECT_THROW(defs.Find("none"), EDatabaseError);
+}
+
+TEST(IndexDefs, FillingThemLazilyIsNoChangeButTheApplicationsChangeIs) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new IndexedDataSet(owner.get());
+    ds->defs.Update();
+    EXPECT_EQ(ds->updates, 1);
+    EXPECT_EQ(ds->defs.Count(), 4);
+    EXPECT_EQ(ds->defChanges, 0);
+    ds->defs.SetUpdated(false);
+    EXPECT_EQ(ds->defs.GetIndexForFields("ID", false)->Name(), "PK");
+    EXPECT_EQ(ds->updates, 2);
+    EXPECT_EQ(ds->defChanges, 0);
+
+    ds->defs.Add("BYCITY", "CITY", {});
+    EXPECT_EQ(ds->defChanges, 1);
+    ds->defs.Items(1)->SetFields("NAME");
+    EXPECT_EQ(ds->defChanges, 2);
+    ds->defs.Clear();
+    EXPECT_EQ(ds->defChanges, 3);
 }
 
 TEST(IndexDefs, FieldsAndExpressionShareOneText) {
