@@ -142,7 +142,8 @@ void TDataSet::OpenCursor(bool infoQuery) {
 }
 
 void TDataSet::CloseCursor() {
-    fBlockReadSize = 0;
+    // Through the setter, so that a descendant releases its block-read buffer.
+    SetBlockReadSize(0);
     FreeFieldBuffers();
     ClearBuffers();
     SetBufListSize(0);

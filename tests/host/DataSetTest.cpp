@@ -718,6 +718,33 @@ TEST(DataSetLifecycle, BlockReadStateSilencesScrollEvents) {
     EXPECT_EQ(f.ds->State(), dsBrowse);
 }
 
+// A descendant with its own block-read buffer, released through the setter.
+class BlockReadDataSet : public MemDataSet {
+public:
+    using MemDataSet::MemDataSet;
+    std::vector<int> sizes;
+    std::vector<uint8_t> blockBuffer;
+    void SetBlockReadSize(int value) override {
+        sizes.push_back(value);
+        TDataSet::SetBlockReadSize(value);
+        blockBuffer.assign(static_cast<size_t>(value) * 16, 0);
+    }
+};
+
+TEST(DataSetLifecycle, CloseReleasesABlockReadThroughTheVirtualSetter) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new BlockReadDataSet(owner.get(), hosttest::StandardColumns());
+    ds->AddRow({Variant(1), Variant("a"), Variant(1.0)});
+    ds->Open();
+    ds->SetBlockReadSize(10);
+    EXPECT_EQ(ds->blockBuffer.size(), 160u);
+    ds->Close();
+    EXPECT_EQ(ds->sizes, (std::vector<int>{10, 0}));
+    EXPECT_TRUE(ds->blockBuffer.empty());
+    EXPECT_EQ(ds->BlockReadSize(), 0);
+    EXPECT_EQ(ds->State(), dsInactive);
+}
+
 // ---- data sources and master/detail
 
 TEST(DataLinks, SourceMirrorsStateAndReportsDataChanges) {
