@@ -159,6 +159,9 @@ enum TIndexOption : uint8_t {
     ixNonMaintained
 };
 using TIndexOptions = TSet<TIndexOption>;
+// Every index option (ixPrimary..ixNonMaintained).
+inline constexpr TIndexOptions AllIndexOptions{ixPrimary,         ixUnique,     ixDescending,
+                                               ixCaseInsensitive, ixExpression, ixNonMaintained};
 
 // ---- Parameters
 

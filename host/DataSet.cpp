@@ -669,6 +669,10 @@ std::unique_ptr<TIndexDef> TDataSet::PSGetDefaultOrder() {
     return nullptr;
 }
 
+std::unique_ptr<TIndexDefs> TDataSet::PSGetIndexDefs(TIndexOptions /*indexTypes*/) {
+    return nullptr;
+}
+
 std::string TDataSet::PSGetKeyFields() {
     std::string result;
     for (TField* field : *fFields)

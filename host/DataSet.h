@@ -240,6 +240,11 @@ public:
     virtual std::string PSGetTableName() { return {}; }
     virtual void PSSetCommandText(const std::string& /*text*/) {}
     virtual std::unique_ptr<TIndexDef> PSGetDefaultOrder();
+    // The dataset's index definitions with at least one of indexTypes (every one when the set is
+    // empty), as a new list the caller owns; nullptr when there are none. Datasets with indexes
+    // answer GetIndexDefs(their IndexDefs, indexTypes); the base has none. Current host
+    // generation only: builds for the older one (CORVANE_HOST_GENERATION=4) do not use it.
+    virtual std::unique_ptr<TIndexDefs> PSGetIndexDefs(TIndexOptions indexTypes = AllIndexOptions);
     virtual std::string PSGetKeyFields();
     virtual TParams* PSGetParams() { return nullptr; }
     virtual void PSSetParams(TParams* /*params*/) {}

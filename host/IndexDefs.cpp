@@ -130,6 +130,20 @@ void TIndexDefs::Update(TCollectionItem* /*item*/) {
     if (fDataSet != nullptr) fDataSet->DefChanged(this);
 }
 
+std::unique_ptr<TIndexDefs> GetIndexDefs(TIndexDefs* indexDefs, TIndexOptions indexTypes) {
+    if (indexDefs == nullptr) return nullptr;
+    indexDefs->Update();
+    std::unique_ptr<TIndexDefs> result;
+    for (int i = 0; i < indexDefs->Count(); ++i) {
+        TIndexDef* def = indexDefs->Items(i);
+        if (!indexTypes.Empty() && (def->Options() * indexTypes).Empty()) continue;
+        if (!result) result = std::make_unique<TIndexDefs>(nullptr);
+        result->AddIndexDef()->Assign(def);
+    }
+    if (result) result->SetUpdated(true);
+    return result;
+}
+
 TIndexDef* TIndexDefs::GetIndexForFields(const std::string& fields, bool caseInsensitive) {
     Update();
     auto eligible = [&](TIndexDef* def) {

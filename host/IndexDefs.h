@@ -81,6 +81,11 @@ private:
     bool fInternalUpdate = false;
 };
 
+// The definitions of indexDefs (brought up to date first) that have at least one of the options
+// in indexTypes, or all of them when indexTypes is empty, copied into a new list without a
+// dataset; nullptr when none qualifies. What provider support hands out (PSGetIndexDefs).
+std::unique_ptr<TIndexDefs> GetIndexDefs(TIndexDefs* indexDefs, TIndexOptions indexTypes);
+
 // The index an ORDER BY clause of sql describes (fields in order, ';'-separated, with descending
 // ones in DescFields), as a new definition the caller owns; nullptr when the text has no
 // ORDER BY. Names are taken as written; "table.column" keeps only the column.

@@ -1,6 +1,8 @@
 // Field and index definitions, parameters, ParseSQL and the type maps.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <memory>
 
 #include "MemDataSet.h"
@@ -282,6 +284,9 @@ public:
     void DefChanged(TObject* sender) override {
         if (sender == &defs) ++defChanges;
     }
+    std::unique_ptr<TIndexDefs> PSGetIndexDefs(TIndexOptions indexTypes) override {
+        return GetIndexDefs(&defs, indexTypes);
+    }
     void UpdateIndexDefs() override {
         ++updates;
         defs.Clear();
@@ -330,6 +335,38 @@ TEST(IndexDefs, FillingThemLazilyIsNoChangeButTheApplicationsChangeIs) {
     EXPECT_EQ(ds->defChanges, 3);
 }
 
+TEST(IndexDefs, ProviderSupportHandsOutACopyOfTheIndexesOfTheAskedKinds) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new IndexedDataSet(owner.get());
+    TDataSet* base = ds;
+    // Every index that has any option (the default asks for all of them); filled lazily first.
+    std::unique_ptr<TIndexDefs> all = base->PSGetIndexDefs();
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(ds->updates, 1);
+    ASSERT_EQ(all->Count(), 3);
+    EXPECT_EQ(all->Items(0)->Name(), "PK");
+    EXPECT_EQ(all->Items(0)->Fields(), "ID");
+    EXPECT_EQ(all->Items(0)->Options(), (TIndexOptions{ixPrimary, ixUnique}));
+    EXPECT_EQ(all->Items(1)->Name(), "CI");
+    EXPECT_EQ(all->Items(2)->Name(), "DESC");
+    EXPECT_EQ(all->DataSet(), nullptr);
+
+    std::unique_ptr<TIndexDefs> unique = base->PSGetIndexDefs({ixUnique});
+    ASSERT_NE(unique, nullptr);
+    ASSERT_EQ(unique->Count(), 1);
+    // The copy is the caller's: changing it leaves the dataset's definitions alone.
+    unique->Items(0)->SetFields("OTHER");
+    EXPECT_EQ(ds->defs.Items(0)->Fields(), "ID");
+    // An empty set asks for every index; a kind no index has gives none.
+    EXPECT_EQ(base->PSGetIndexDefs({})->Count(), 4);
+    EXPECT_EQ(base->PSGetIndexDefs({ixExpression}), nullptr);
+
+    // The base dataset has no indexes.
+    auto* plain = new MemDataSet(owner.get());
+    EXPECT_EQ(plain->PSGetIndexDefs(), nullptr);
+    EXPECT_EQ(GetIndexDefs(nullptr, AllIndexOptions), nullptr);
+}
+
 TEST(IndexDefs, FieldsAndExpressionShareOneText) {
     TIndexDef def(nullptr);
     def.SetFields("A;B");
@@ -349,6 +386,42 @@ TEST(IndexDefs, OrderByClauseDescribesAnIndex) {
     EXPECT_EQ(def->Fields(), "a;b");
     EXPECT_EQ(def->DescFields(), "b");
     EXPECT_EQ(GetIndexForOrderBy("select * from t", nullptr), nullptr);
+}
+
+// ---- constraint descriptions
+
+TEST(DataSourcesRecord, FixedLayoutAndRequestValues) {
+    EXPECT_EQ(offsetof(DataSources, szDbName), 2u);
+    EXPECT_EQ(offsetof(DataSources, szTblName), 34u);
+    EXPECT_EQ(offsetof(DataSources, szSourceFldName), 295u);
+    EXPECT_EQ(offsetof(DataSources, szOrigFldName), 327u);
+    EXPECT_EQ(offsetof(DataSources, szSQLExprImport), 359u);
+    EXPECT_EQ(offsetof(DataSources, szSQLExprCustom), 1383u);
+    EXPECT_EQ(offsetof(DataSources, szErrStrImport), 2407u);
+    EXPECT_EQ(offsetof(DataSources, szErrStrCustom), 2535u);
+    EXPECT_EQ(offsetof(DataSources, bRequired), 2663u);
+    EXPECT_EQ(static_cast<int>(dsFieldSource), 3);
+    EXPECT_EQ(static_cast<int>(dsFieldDefault), 4);
+    EXPECT_EQ(static_cast<int>(dsFieldDomainExpr), 5);
+    EXPECT_EQ(static_cast<int>(dsTableConstraint), 6);
+    EXPECT_EQ(static_cast<int>(dsNumTblConstraint), 7);
+}
+
+TEST(DataSourcesRecord, SlotsTakeTextCutToFitAndAlwaysTerminated) {
+    DataSources sources;
+    std::memset(&sources, 'x', sizeof(sources));
+    CopyToSlot(sources.szTblName, "customers");
+    EXPECT_EQ(SlotText(sources.szTblName), "customers");
+    EXPECT_EQ(sources.szTblName[sizeof(sources.szTblName) - 1], 0); // the rest is cleared
+    const std::string longName(40, 'n');
+    CopyToSlot(sources.szOrigFldName, longName);
+    EXPECT_EQ(SlotText(sources.szOrigFldName), longName.substr(0, DsMaxNameLen));
+    EXPECT_EQ(sources.szSourceFldName[0], 'x'); // the neighbouring slot is untouched
+    CopyToSlot(sources.szErrStrCustom, "");
+    EXPECT_EQ(SlotText(sources.szErrStrCustom), "");
+    // A slot filled to the brim without a terminator reads as the whole slot.
+    std::memset(sources.szDbName, 'd', sizeof(sources.szDbName));
+    EXPECT_EQ(SlotText(sources.szDbName), std::string(sizeof(sources.szDbName), 'd'));
 }
 
 // ---- type maps
