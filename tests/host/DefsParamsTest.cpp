@@ -52,6 +52,24 @@ TEST(ParseSQL, ColonsInsideLiteralsAreLeftAlone) {
     EXPECT_EQ(p.names, (std::vector<std::string>{"k"}));
 }
 
+TEST(ParseSQL, ABackslashInsideALiteralTakesTheNextCharacterAsItIs) {
+    // As mSQL reads strings: \' does not end the literal, so the marker after it is found.
+    Parsed p = Parse("select * from t where v = 'it\\'s' and k = :n");
+    EXPECT_EQ(p.sql, "select * from t where v = 'it\\'s' and k = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"n"}));
+    // An escaped backslash before the closing quote ends the literal there.
+    p = Parse("v = 'dir\\\\' and k = :k");
+    EXPECT_EQ(p.sql, "v = 'dir\\\\' and k = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"k"}));
+    // A colon after an escaped quote is still inside the literal.
+    p = Parse("v = 'a\\':b' or w = :w");
+    EXPECT_EQ(p.sql, "v = 'a\\':b' or w = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"w"}));
+    // Outside a literal a backslash is an ordinary character; a trailing one is kept.
+    EXPECT_EQ(Parse("a \\ :x").names, (std::vector<std::string>{"x"}));
+    EXPECT_EQ(Parse("v = 'open\\").sql, "v = 'open\\");
+}
+
 TEST(ParseSQL, QuotedNamesMayContainSpacesAndLoseTheirQuotes) {
     const Parsed p = Parse("where a = :\"my param\" and b = :'x y', c = :`q`");
     EXPECT_EQ(p.sql, "where a = ? and b = ?, c = ?");
