@@ -19,9 +19,9 @@ public:
 void TApplication::HandleException(TObject* sender) noexcept {
     std::exception_ptr pending = std::current_exception();
     if (!pending) return;
-    const TExceptionEvent handler = OnException();
     auto deliver = [&](const std::exception& e) {
         try {
+            const TExceptionEvent handler = OnException();
             if (handler)
                 handler(sender, e);
             else
@@ -44,7 +44,11 @@ void TApplication::HandleException(TObject* sender) noexcept {
     } catch (const std::exception& e) {
         deliver(e);
     } catch (...) {
-        deliver(EUnknownException());
+        try {
+            deliver(EUnknownException());
+        } catch (...) {
+            // Not even the stand-in could be made (out of memory): nothing left to show.
+        }
     }
 }
 
