@@ -97,7 +97,30 @@ TEST_F(ParamsTest, SubstitutesExactlyTheParametersParseSQLFinds) {
     EXPECT_EQ(Substitute(sql), "select * from t where a = 1 and b = ':skip' and c = 2, 3)");
 }
 
+TEST_F(ParamsTest, AMarkerAfterABackslashEscapedQuoteIsSubstituted) {
+    Param("n").SetAsInteger(7);
+    EXPECT_EQ(Substitute("select * from t where v = 'it\\'s' and k = :n"),
+              "select * from t where v = 'it\\'s' and k = 7");
+    EXPECT_EQ(Substitute("v = 'dir\\\\' and k = :n"), "v = 'dir\\\\' and k = 7");
+}
+
 class QueryParamsTest : public AccessTest {};
+
+TEST_F(QueryParamsTest, AParameterAfterAnEscapedQuoteReachesTheServer) {
+    Exec("create table e (k int, v char(10))");
+    Exec("insert into e values (1, 'it\\'s')");
+    Exec("insert into e values (2, 'it\\'s')");
+    auto connection = Connect();
+    TNativeDataSet* raw = nullptr;
+    connection->QueryAlloc(raw);
+    std::unique_ptr<TNativeDataSet> query(raw);
+    host::TParams params;
+    params.CreateParam(host::ftInteger, "n", host::ptInput)->SetAsInteger(2);
+    std::string sql = "select k from e where v = 'it\\'s' and k = :n";
+    query->QuerySetParams(params, sql);
+    query->OpenTable();
+    EXPECT_EQ(query->GetRecordCount(), 1);
+}
 
 TEST_F(QueryParamsTest, QuerySetParamsMakesTheStatementText) {
     Exec("create table q (k int, v char(10), d date, t time)");
