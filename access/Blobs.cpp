@@ -130,7 +130,9 @@ void TNativeDataSet::PutBlob(uint8_t* record, uint16_t number, uint32_t offset, 
                              const uint8_t* source) {
     TmSQLField* field = BlobField(record, number);
     if (length > 0 && !source) throw EmSQLException(DBIERR_INVALIDPARAM);
-    host::TMemoryStream& stream = RequireEditStream(field, nullptr);
+    // A value being edited starts as the row's text, so that a write at an offset keeps what lies
+    // before it.
+    host::TMemoryStream& stream = RequireEditStream(field, field->GetNull() ? nullptr : RowText(field));
     stream.Seek(offset, host::soBeginning);
     if (length > 0)
         stream.WriteBuffer(source, length);
