@@ -2,10 +2,9 @@
 #include "host/DataSet.h"
 
 #include <algorithm>
-#include <exception>
 
+#include "host/Application.h"
 #include "host/DataSource.h"
-#include "host/Dialogs.h"
 #include "host/Exceptions.h"
 #include "host/Messages.h"
 #include "host/SysUtils.h"
@@ -182,17 +181,8 @@ void TDataSet::InitFieldDefs() {
 }
 
 void TDataSet::InternalHandleException() {
-    // The application-level handler: show the message of the pending exception, except EAbort.
-    std::exception_ptr pending = std::current_exception();
-    if (!pending) return;
-    try {
-        std::rethrow_exception(pending);
-    } catch (const EAbort&) {
-    } catch (const std::exception& e) {
-        MessageBox(e.what(), "", MB_OK | MB_ICONERROR);
-    } catch (...) {
-        MessageBox("Unknown exception", "", MB_OK | MB_ICONERROR);
-    }
+    // The application-level handler shows the pending exception (EAbort stays silent).
+    Application().HandleException(this);
 }
 
 void TDataSet::SetObjectView(bool value) {

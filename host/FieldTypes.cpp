@@ -646,6 +646,10 @@ TBlobField::TBlobField(TComponent* owner) : TField(owner) {
     SetDataType(ftBlob);
 }
 
+void TBlobField::CheckTypeSize(int size) const {
+    if (size < 0) DatabaseError(SInvalidFieldSize);
+}
+
 void TBlobField::SetModified(bool value) {
     fModified = value;
 }

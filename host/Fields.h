@@ -566,6 +566,8 @@ public:
     void SetModified(bool value);
     void Clear() override;
     void SetAsString(const std::string& value) override;
+    // Null: when the blob was written in this row, an empty value; otherwise the row's null test.
+    bool IsNull() const override;
     void LoadFromStream(TStream& stream);
     void SaveToStream(TStream& stream) const;
     void LoadFromFile(const std::string& fileName);
@@ -574,12 +576,13 @@ public:
     void FreeBuffers() override;
 
 protected:
+    // Any size from 0 up (the size of the field's slot, from its definition); negative refused.
+    void CheckTypeSize(int size) const override;
     std::string GetAsString() const override;
     Variant GetAsVariant() const override;
     void SetVarValue(const Variant& value) override { SetAsString(value.AsString()); }
     void GetText(std::string& text, bool displayText) const override;
     void SetTextValue(const std::string& value) override;
-    bool IsNull() const override;
 
 private:
     friend class TField;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "MemDataSet.h"
+#include "host/Application.h"
 
 namespace {
 
@@ -589,6 +590,12 @@ TEST(DataSetFilters, OnFilterRecordHidesRowsWhileFiltered) {
 
 TEST(DataSetFilters, ExceptionInFilterGoesToTheHandlerAndKeepsAccept) {
     Fixture f(3);
+    std::vector<std::string> handled;
+    TObject* handledSender = nullptr;
+    TExceptionEvent previous = Application().SetOnException([&](TObject* sender, const std::exception& e) {
+        handledSender = sender;
+        handled.push_back(e.what());
+    });
     f.ds->SetOnFilterRecord([](TDataSet* d, bool& accept) {
         if (d->FieldByName("ID")->AsInteger() == 2) {
             accept = false;
@@ -600,6 +607,10 @@ TEST(DataSetFilters, ExceptionInFilterGoesToTheHandlerAndKeepsAccept) {
     EXPECT_EQ(f.ForwardIds(), (std::vector<int>{1, 3}));
     const Log log = f.Take();
     EXPECT_NE(std::find(log.begin(), log.end(), "HandleException"), log.end());
+    Application().SetOnException(previous);
+    // The base handler hands the exception to the application object, with the dataset as sender.
+    EXPECT_EQ(handled, (std::vector<std::string>{"boom"}));
+    EXPECT_EQ(handledSender, f.ds);
 }
 
 TEST(DataSetSearch, LocateMovesToTheRowAndLookupDoesNot) {
