@@ -140,6 +140,7 @@ TEST_F(DatabaseTest, ASharerIsDisconnectedFirstWhenTheOwnerCloses) {
     EXPECT_FALSE(sharer->Connected());
     EXPECT_EQ(sharer->Handle(), nullptr);
     EXPECT_EQ(log, (std::vector<std::string>{"sharer, owner connected: yes"}));
+    sharer->SetBeforeDisconnect({}); // the handler refers to this test's locals
 
     // Reconnected, the sharer gets the owner's new handle, or its own when the owner is closed.
     sharer->Open();
