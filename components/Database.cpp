@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "client/msqlBinding.h"
+#include "components/DataSet.h"
 #include "host/Application.h"
 #include "host/Dialogs.h"
 #include "host/Messages.h"
@@ -184,7 +185,22 @@ void TmSQLDatabase::Teardown() noexcept {
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     while (GetDataSetCount() > 0)
         UnRegisterClient(GetDataSet(GetDataSetCount() - 1));
+    // The datasets that name this database forget it.
+    while (!fAttachedDataSets.empty()) {
+        TmSQLDataSet* dataSet = fAttachedDataSets.back();
+        fAttachedDataSets.pop_back();
+        dataSet->DatabaseDestroyed();
+    }
     ClearStatements();
+}
+
+void TmSQLDatabase::AttachDataSet(TmSQLDataSet* dataSet) {
+    fAttachedDataSets.push_back(dataSet);
+}
+
+void TmSQLDatabase::DetachDataSet(TmSQLDataSet* dataSet) {
+    auto found = std::find(fAttachedDataSets.begin(), fAttachedDataSets.end(), dataSet);
+    if (found != fAttachedDataSets.end()) fAttachedDataSets.erase(found);
 }
 
 // ---- Properties
@@ -385,9 +401,17 @@ void TmSQLDatabase::DisconnectSharers() {
 
 void TmSQLDatabase::DoDisconnect() {
     if (!fHandle) return;
-    DisconnectSharers();
-    ClearStatements();
-    CloseDataSets();
+    // Datasets that let go while they are closed here must not close the database a second time.
+    fDisconnecting = true;
+    try {
+        DisconnectSharers();
+        ClearStatements();
+        CloseDataSets();
+    } catch (...) {
+        fDisconnecting = false;
+        throw;
+    }
+    fDisconnecting = false;
     if (fAcquiredHandle)
         fAcquiredHandle = false;
     else
@@ -399,14 +423,21 @@ void TmSQLDatabase::DoDisconnect() {
 // ---- Datasets
 
 void TmSQLDatabase::CloseDatabase(TmSQLDatabase* database) {
-    if (database && !database->fKeepConnection) database->Close();
+    if (database && !database->fKeepConnection && !database->fDisconnecting) database->Close();
+}
+
+TmSQLDataSet* TmSQLDatabase::DataSets(int index) {
+    return dynamic_cast<TmSQLDataSet*>(GetDataSet(index));
 }
 
 void TmSQLDatabase::CloseDataSets() {
     while (GetDataSetCount() > 0) {
         const int count = GetDataSetCount();
         host::TDataSet* dataSet = GetDataSet(count - 1);
-        dataSet->Close();
+        if (auto* component = dynamic_cast<TmSQLDataSet*>(dataSet))
+            component->Disconnect();
+        else
+            dataSet->Close();
         // A dataset that did not let go is dropped here, so that the loop ends.
         if (GetDataSetCount() == count && GetDataSet(count - 1) == dataSet) UnRegisterClient(dataSet);
     }

@@ -138,6 +138,8 @@ public:
     void CloseDatabase(TmSQLDatabase* database);
     // Disconnects the attached datasets, last first.
     void CloseDataSets();
+    // Registered dataset index as a dataset component (null for another kind of dataset).
+    TmSQLDataSet* DataSets(int index);
     // When connected at run time: SDatabaseOpen; at design time the database is closed instead.
     void CheckInactive();
 
@@ -179,6 +181,8 @@ protected:
     void DoDisconnect() override;
 
 private:
+    friend class TmSQLDataSet;
+
     struct TStatementEntry {
         uint32_t hash = 0;
         hDBIStmt statement = nullptr;
@@ -186,6 +190,9 @@ private:
         bool substituted = false; // the statement last ran with parameter values
     };
 
+    // Datasets whose Database is this one (told when it is destroyed).
+    void AttachDataSet(TmSQLDataSet* dataSet);
+    void DetachDataSet(TmSQLDataSet* dataSet);
     void ValidateName(const std::string& name);
     void SetDatabaseFlags();
     void CloseDatabaseHandle();
@@ -208,12 +215,14 @@ private:
     bool fExclusive = false;
     bool fReadOnly = false;
     bool fTornDown = false;
+    bool fDisconnecting = false;
     std::unique_ptr<TmSQLEngine> fEngine;
     hDBIDb fHandle = nullptr;
     // The database whose handle this one adopted through HandleShared (it disconnects us first).
     TmSQLDatabase* fSharedFrom = nullptr;
     std::unique_ptr<host::TStringList> fParams;
     std::vector<TStatementEntry> fStatements;
+    std::vector<TmSQLDataSet*> fAttachedDataSets; // not owned
     TBaseDatabaseLoginEvent fOnLogin;
 };
 

@@ -3,5 +3,8 @@
 // header.
 #pragma once
 
+#include "components/BlobStream.h"
 #include "components/ConnectionBase.h"
+#include "components/DataSet.h"
 #include "components/Database.h"
+#include "components/UpdateObject.h"
