@@ -107,6 +107,10 @@ host::TRecordBuffer TmSQLDataSet::GetOldRecord() {
             // the old values are those the edit started from.
             std::memcpy(result, fOldBuffer, fRecBufSize);
             std::memset(result + fBlobCacheOfs, 0, fRecInfoOfs - fBlobCacheOfs);
+        } else if (ActiveBuffer() && GetBookmarkFlag(ActiveBuffer()) != host::bfCurrent) {
+            // A row being inserted has no old values; the cursor stands on a crack, and reading
+            // there would fetch a neighbouring row.
+            Check(engine, engine->InitRecord(fHandle, result));
         } else {
             Check(engine, engine->GetRecord(fHandle, dbiNOLOCK, result, nullptr));
         }

@@ -114,6 +114,15 @@ TEST_F(EditTest, OldValuesAreTheRowAsTheEditFoundIt) {
     EXPECT_EQ(name->OldValue().AsString(), "uno");
     EXPECT_TRUE(name->NewValue().IsNull());
     table->Cancel();
+
+    // A row being inserted has no old values.
+    table->Last();
+    table->Insert();
+    name->SetAsString("new");
+    EXPECT_TRUE(name->OldValue().IsNull());
+    table->FieldByName("id")->SetAsInteger(4);
+    table->Post();
+    EXPECT_EQ(ServerNames(), (std::vector<std::string>{"uno", "two", "three", "new"}));
 }
 
 TEST_F(EditTest, BookmarksCompareValidateAndLeadBack) {
