@@ -142,7 +142,8 @@ void TDataSet::OpenCursor(bool infoQuery) {
 }
 
 void TDataSet::CloseCursor() {
-    fBlockReadSize = 0;
+    // Through the setter, so that a descendant releases its block-read buffer.
+    SetBlockReadSize(0);
     FreeFieldBuffers();
     ClearBuffers();
     SetBufListSize(0);
@@ -665,6 +666,10 @@ void TDataSet::SetBlockReadSize(int value) {
 // ---- provider support defaults
 
 std::unique_ptr<TIndexDef> TDataSet::PSGetDefaultOrder() {
+    return nullptr;
+}
+
+std::unique_ptr<TIndexDefs> TDataSet::PSGetIndexDefs(TIndexOptions /*indexTypes*/) {
     return nullptr;
 }
 

@@ -1,4 +1,5 @@
 // The typed field classes: native formats and conversions.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -22,18 +23,40 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
     SetTransliterate(true);
 }
 
+namespace {
+
+// String fields up to this size go through a stack buffer; longer ones through the heap.
+constexpr int kSmallStringSize = 255;
+
+} // namespace
+
 void TStringField::CheckTypeSize(int size) const {
-    if (size < 0 || size > dsMaxStringSize) DatabaseError(SInvalidFieldSize);
+    if (size < 0 || size > dsMaxStringFieldSize) DatabaseError(SInvalidFieldSize);
 }
 
 bool TStringField::GetValue(std::string& value) const {
-    char buffer[dsMaxStringSize + 1];
-    const int size = std::clamp(Size(), 0, dsMaxStringSize);
-    buffer[0] = 0;
-    if (!GetData(buffer)) return false;
-    buffer[size] = 0;
-    if (Transliterate() && DataSet() != nullptr) DataSet()->Translate(buffer, buffer, false);
-    value.assign(buffer, strnlen(buffer, static_cast<size_t>(size)));
+    const int size = std::max(Size(), 0);
+    // Reads the DataSize (Size + 1) bytes, terminates them at Size and cuts at the terminator.
+    auto read = [&](char* buffer) {
+        buffer[0] = 0;
+        if (!GetData(buffer)) return false;
+        buffer[size] = 0;
+        if (Transliterate() && DataSet() != nullptr) DataSet()->Translate(buffer, buffer, false);
+        return true;
+    };
+    if (size <= kSmallStringSize) {
+        char buffer[kSmallStringSize + 1];
+        if (!read(buffer)) return false;
+        value.assign(buffer, strnlen(buffer, static_cast<size_t>(size)));
+        return true;
+    }
+    // Straight into value (its capacity is reused by callers that keep it).
+    value.resize(static_cast<size_t>(size) + 1);
+    if (!read(value.data())) {
+        value.clear();
+        return false;
+    }
+    value.resize(strnlen(value.data(), static_cast<size_t>(size)));
     return true;
 }
 
@@ -44,13 +67,21 @@ std::string TStringField::GetAsString() const {
 }
 
 void TStringField::SetAsString(const std::string& value) {
-    char buffer[dsMaxStringSize + 1];
-    const size_t size = static_cast<size_t>(std::clamp(Size(), 0, dsMaxStringSize));
+    // The dataset copies DataSize (Size + 1) bytes: the buffer has them all, zero after the text.
+    const size_t size = static_cast<size_t>(std::max(Size(), 0));
     const size_t n = std::min(value.size(), size);
-    std::memcpy(buffer, value.data(), n);
-    buffer[n] = 0;
-    if (Transliterate() && DataSet() != nullptr) DataSet()->Translate(buffer, buffer, true);
-    SetData(buffer);
+    auto write = [&](char* buffer) {
+        std::memcpy(buffer, value.data(), n);
+        if (Transliterate() && DataSet() != nullptr) DataSet()->Translate(buffer, buffer, true);
+        SetData(buffer);
+    };
+    if (size <= static_cast<size_t>(kSmallStringSize)) {
+        char buffer[kSmallStringSize + 1] = {};
+        write(buffer);
+        return;
+    }
+    std::string buffer(size + 1, '\0');
+    write(buffer.data());
 }
 
 int32_t TStringField::GetAsInteger() const {
