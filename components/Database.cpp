@@ -147,6 +147,19 @@ bool SplitFieldOrigin(const std::string& origin, std::string& database, std::str
     return !field.empty() && !table.empty();
 }
 
+bool GetFieldSource(host::TDataSet* dataSet, host::DataSources& sources) {
+    host::TField* field = dataSet ? dataSet->FindField(host::SlotText(sources.szSourceFldName)) : nullptr;
+    if (!field || field->Origin().empty()) return false;
+    std::string database, table, name;
+    const bool found = SplitFieldOrigin(field->Origin(), database, table, name);
+    // An origin of four parts or more names nothing.
+    if (!found && database.empty() && table.empty() && name.empty()) return false;
+    host::CopyToSlot(sources.szDbName, database);
+    host::CopyToSlot(sources.szTblName, table);
+    host::CopyToSlot(sources.szOrigFldName, name);
+    return found;
+}
+
 // ---- Construction and destruction
 
 TmSQLDatabase::TmSQLDatabase(host::TComponent* owner)

@@ -13,6 +13,7 @@
 
 #include "access/mSQLAccess.h"
 #include "components/ConnectionBase.h"
+#include "host/DataSources.h"
 #include "host/Exceptions.h"
 #include "host/Params.h"
 #include "host/Sets.h"
@@ -63,6 +64,10 @@ host::TCriticalSection& ToAnsiLock();
 // False for an origin of four or more parts, and when the table or field part is missing.
 bool SplitFieldOrigin(const std::string& origin, std::string& database, std::string& table,
                       std::string& field);
+// Answers where dataSet's field named by sources.szSourceFldName comes from: its Origin split into
+// szDbName, szTblName and szOrigFldName. False when the field is unknown or has no origin, and when the
+// origin names no table and field.
+bool GetFieldSource(host::TDataSet* dataSet, host::DataSources& sources);
 
 // ---- The database component
 

@@ -303,6 +303,27 @@ TEST_F(DataSetTest, FieldFullNamesAndTranslationAnswerSensibly) {
     EXPECT_STREQ(copy, "");
 }
 
+TEST_F(DataSetTest, FieldSourcesComeFromTheFieldsOrigin) {
+    Exec("create table t (id int, name char(10))");
+    TestTable* table = NewTable("t");
+    table->Open();
+    host::TField* name = table->FieldByName("name");
+    host::DataSources sources{};
+    host::CopyToSlot(sources.szSourceFldName, "NAME");
+    EXPECT_FALSE(GetFieldSource(table, sources)) << "no origin";
+    name->SetOrigin("shop.\"t.main\".name");
+    EXPECT_TRUE(GetFieldSource(table, sources));
+    EXPECT_EQ(host::SlotText(sources.szDbName), "shop");
+    EXPECT_EQ(host::SlotText(sources.szTblName), "t.main");
+    EXPECT_EQ(host::SlotText(sources.szOrigFldName), "name");
+    name->SetOrigin("name");
+    EXPECT_FALSE(GetFieldSource(table, sources));
+    EXPECT_EQ(host::SlotText(sources.szOrigFldName), "name");
+    EXPECT_EQ(host::SlotText(sources.szTblName), "");
+    host::CopyToSlot(sources.szSourceFldName, "nosuch");
+    EXPECT_FALSE(GetFieldSource(table, sources));
+}
+
 TEST_F(DataSetTest, ExpressionAndRecordFiltersApplyFromTheOpen) {
     Exec("create table t (id int)");
     for (int i = 1; i <= 5; ++i)
