@@ -17,8 +17,9 @@ DBIResult TmSQLDataSet::GetIndexInfo() {
     fCaseInsIndex = desc.bCaseInsensitive != DescFalse;
     if (!fExpIndex) {
         fIndexFieldCount = std::min<int>(desc.iFldsInKey, MaxIndexFields);
-        std::copy(std::begin(desc.aiKeyFld), std::begin(desc.aiKeyFld) + MaxIndexFields,
-                  fIndexFieldMap.begin());
+        // The descriptor is packed: its members are copied, never referenced.
+        static_assert(sizeof desc.aiKeyFld == sizeof(uint16_t) * MaxIndexFields);
+        std::memcpy(fIndexFieldMap.data(), desc.aiKeyFld, sizeof desc.aiKeyFld);
     }
     fKeySize = desc.iKeyLen;
     return status;

@@ -84,6 +84,7 @@ TEST_F(BlobStreamTest, AWholeSequentialReadIsCachedInTheRow) {
     table->Close();
     table->fCacheBlobs = false;
     table->Open();
+    body = dynamic_cast<host::TBlobField*>(table->FieldByName("body")); // default fields are made anew
     EXPECT_EQ(body->AsString(), "changed");
     EXPECT_TRUE(table->GetBlobData(body, table->ActiveBuffer()).empty());
 }

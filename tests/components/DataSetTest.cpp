@@ -78,14 +78,17 @@ TEST_F(TypesTest, TheRowBufferLayoutFollowsTheCursorAndTheFields) {
     table->Open();
     CURProps props{};
     ASSERT_EQ(database->Engine()->GetCursorProps(table->Handle(), props), DBIERR_NONE);
-    EXPECT_EQ(table->fRecordSize, props.iRecBufSize);
-    EXPECT_EQ(table->fBlobCacheOfs, props.iRecBufSize); // no calculated fields
+    const uint16_t recBufSize = props.iRecBufSize; // packed members are read by value
+    EXPECT_EQ(table->fRecordSize, recBufSize);
+    EXPECT_EQ(table->fBlobCacheOfs, recBufSize); // no calculated fields
     EXPECT_EQ(table->fRecInfoOfs, table->fBlobCacheOfs + 4);
     EXPECT_EQ(table->fBookmarkOfs, table->fRecInfoOfs + 6);
     EXPECT_EQ(table->fRecBufSize, table->fBookmarkOfs + 8);
     const TRecInfo info = table->GetRecInfo(table->ActiveBuffer());
-    EXPECT_EQ(info.RecordNumber, -1);
-    EXPECT_EQ(info.BookmarkFlag, host::bfCurrent);
+    const int32_t recordNumber = info.RecordNumber;
+    const uint8_t bookmarkFlag = info.BookmarkFlag;
+    EXPECT_EQ(recordNumber, -1);
+    EXPECT_EQ(bookmarkFlag, host::bfCurrent);
     EXPECT_TRUE(table->IsSequenced());
     EXPECT_TRUE(table->CanModify());
 }

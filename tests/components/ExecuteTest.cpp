@@ -132,7 +132,8 @@ TEST_F(ExecuteTest, ACursorIsHandedBackReadOnly) {
     EXPECT_EQ(count, 2);
     CURProps props{};
     EXPECT_EQ(engine.GetCursorProps(cursor, props), DBIERR_NONE);
-    EXPECT_EQ(props.eOpenMode, dbiREADONLY);
+    const DBIOpenMode openMode = props.eOpenMode; // packed members are read by value
+    EXPECT_EQ(openMode, dbiREADONLY);
     EXPECT_EQ(engine.CloseCursor(cursor), DBIERR_NONE);
 
     // Without parameters and without the cache a result can be asked for too.
