@@ -73,8 +73,8 @@ void TmSQLDataSet::Teardown() noexcept {
 }
 
 void TmSQLDataSet::DatabaseDestroyed() {
-    // The database closed its datasets before it went; one that is still open loses its cursor now.
-    fDatabase = nullptr;
+    // The database closed its datasets before it went; one still open closes now, while the
+    // database's engine is still there to free the cursor.
     if (fHandle) {
         try {
             Close();
@@ -82,6 +82,7 @@ void TmSQLDataSet::DatabaseDestroyed() {
             host::Application().HandleException(this);
         }
     }
+    fDatabase = nullptr;
     fDBFlags = {};
 }
 
@@ -186,6 +187,10 @@ void TmSQLDataSet::GetDatabaseNames(host::TStrings* list) {
         throw;
     }
     list->EndUpdate();
+}
+
+void TmSQLDataSet::FlushBuffers() {
+    CheckBrowseMode();
 }
 
 void TmSQLDataSet::CloseDatabase(TmSQLDatabase* database) {

@@ -121,6 +121,8 @@ public:
     void CloseDatabase(TmSQLDatabase* database);
     // Reads to the end of the result (the native cursor holds it whole already).
     void FetchAll();
+    // Posts or cancels a pending edit.
+    void FlushBuffers();
     bool ConstraintsStored() const;
     // The buffer the current state reads and writes fields in; false when there is none.
     bool GetActiveRecBuf(host::TRecordBuffer& buffer);

@@ -327,6 +327,84 @@ TEST_F(DataSetTest, FieldSourcesComeFromTheFieldsOrigin) {
     EXPECT_FALSE(GetFieldSource(table, sources));
 }
 
+TEST_F(DataSetTest, CheckOpenRetriesARefusedOpenOnlyAFewTimes) {
+    TestTable* table = NewTable("t");
+    database->Open();
+    EXPECT_TRUE(table->CheckOpen(DBIERR_NONE));
+    EXPECT_FALSE(table->CheckOpen(DBIERR_NOTSUFFTABLERIGHTS));
+    EXPECT_FALSE(table->CheckOpen(DBIERR_NOTSUFFTABLERIGHTS));
+    EXPECT_EQ(
+        ExpectDatabaseError(DBIERR_NOTSUFFTABLERIGHTS, [&] { table->CheckOpen(DBIERR_NOTSUFFTABLERIGHTS); }),
+        std::string(EngineMessage(DBIERR_NOTSUFFTABLERIGHTS)) + "\r\nDBI Error Code: (10498)");
+    // A success in between starts the count again.
+    EXPECT_FALSE(table->CheckOpen(DBIERR_NOTSUFFTABLERIGHTS));
+    EXPECT_TRUE(table->CheckOpen(DBIERR_NONE));
+    EXPECT_FALSE(table->CheckOpen(DBIERR_NOTSUFFTABLERIGHTS));
+    ExpectDatabaseError(DBIERR_EOF, [&] { table->CheckOpen(DBIERR_EOF); });
+}
+
+TEST_F(DataSetTest, DBFlagsHoldTheDatabaseWhileAnyIsSet) {
+    database->SetKeepConnection(false);
+    database->Open();
+    TestTable* table = NewTable("t");
+    EXPECT_FALSE(table->SetDBFlag(dbfProvider, true));
+    EXPECT_EQ(database->GetDataSetCount(), 1);
+    EXPECT_FALSE(table->SetDBFlag(dbfTable, true));
+    EXPECT_TRUE(table->SetDBFlag(dbfTable, true));
+    EXPECT_EQ(database->GetDataSetCount(), 1) << "registered once";
+    EXPECT_TRUE(table->SetDBFlag(dbfProvider, false));
+    EXPECT_TRUE(database->Connected());
+    EXPECT_TRUE(table->SetDBFlag(dbfTable, false));
+    EXPECT_EQ(database->GetDataSetCount(), 0);
+    EXPECT_FALSE(database->Connected())
+        << "the last flag lets go of a database that does not keep its connection";
+    EXPECT_FALSE(table->SetDBFlag(20, false)) << "flags above 15 are never stored";
+}
+
+// An update object that only records its binding.
+class RecordingUpdateObject : public TmSQLSQLUpdateObject {
+public:
+    using TmSQLSQLUpdateObject::TmSQLSQLUpdateObject;
+    TmSQLDataSet* GetDataSet() override { return fDataSet; }
+    void SetDataSet(TmSQLDataSet* dataSet) override { fDataSet = dataSet; }
+    void Apply(host::TUpdateKind) override {}
+    host::TStrings* GetSQL(host::TUpdateKind) override { return nullptr; }
+
+private:
+    TmSQLDataSet* fDataSet = nullptr;
+};
+
+TEST_F(DataSetTest, AnUpdateObjectServesOneDataSetAtATime) {
+    TestTable* first = NewTable("t");
+    TestTable* second = NewTable("t");
+    RecordingUpdateObject object(nullptr);
+    first->SetUpdateObject(&object);
+    EXPECT_EQ(object.GetDataSet(), first);
+    second->SetUpdateObject(&object);
+    EXPECT_EQ(object.GetDataSet(), second);
+    EXPECT_EQ(first->UpdateObject(), nullptr);
+    EXPECT_EQ(second->UpdateObject(), &object);
+    second->SetUpdateObject(nullptr);
+    EXPECT_EQ(object.GetDataSet(), nullptr);
+    first->SetUpdateObject(&object);
+    tables.clear(); // destroying the dataset unbinds the object
+    EXPECT_EQ(object.GetDataSet(), nullptr);
+}
+
+TEST_F(DataSetTest, ConstraintsAreFoundOnTheDataSetAndItsFields) {
+    Exec("create table t (id int)");
+    TestTable* table = NewTable("t");
+    table->Open();
+    EXPECT_FALSE(table->HasConstraints());
+    EXPECT_FALSE(table->ConstraintsStored());
+    table->FieldByName("id")->SetCustomConstraint("id > 0");
+    EXPECT_TRUE(table->HasConstraints());
+    table->FieldByName("id")->SetCustomConstraint("");
+    table->Constraints()->Add()->SetCustomConstraint("id < 10");
+    EXPECT_TRUE(table->HasConstraints());
+    EXPECT_TRUE(table->ConstraintsStored());
+}
+
 TEST_F(DataSetTest, ExpressionAndRecordFiltersApplyFromTheOpen) {
     Exec("create table t (id int)");
     for (int i = 1; i <= 5; ++i)
