@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
-#include <utility>
 
 #include "client/msqlBinding.h"
 #include "components/DataSet.h"
@@ -41,21 +39,28 @@ TComponentsModule& Module() {
 
 namespace {
 
-std::string ComposeMessage(TmSQLEngine* engine, DBIResult code) {
-    // The server's text belongs to a client failure only: after a coded failure it would be the
-    // text of some earlier failure.
+std::string ComposeMessage(TmSQLEngine* engine, DBIResult code, const std::string& detail) {
     if (code == DBIERR_NATIVE && engine && !engine->GetNativeErrorMsg().empty())
         return "mSQL Error : \r\n" + engine->GetNativeErrorMsg();
-    return std::string(EngineMessage(code)) + "\r\n" + "DBI Error Code: (" + std::to_string(code) + ")";
+    // Only the failure's own detail is shown: the engine's text may belong to an earlier failure.
+    std::string message =
+        std::string(EngineMessage(code)) + "\r\n" + "DBI Error Code: (" + std::to_string(code) + ")";
+    if (!detail.empty()) message += "\r\n" + detail;
+    return message;
 }
 
 } // namespace
 
 EmSQLDatabaseError::EmSQLDatabaseError(TmSQLEngine* engine, DBIResult errorCode)
-    : host::EDatabaseError(ComposeMessage(engine, errorCode)), fErrorCode(errorCode) {}
+    : host::EDatabaseError(ComposeMessage(engine, errorCode, std::string())), fErrorCode(errorCode) {}
+
+EmSQLDatabaseError::EmSQLDatabaseError(TmSQLEngine* engine, DBIResult errorCode, const std::string& detail)
+    : host::EDatabaseError(ComposeMessage(engine, errorCode, detail)), fErrorCode(errorCode) {}
 
 void Check(TmSQLEngine* engine, DBIResult status) {
-    if (status != DBIERR_NONE) DbiError(engine, status);
+    if (status == DBIERR_NONE) return;
+    // The engine keeps the text of the failure it just answered (empty for a code without detail).
+    throw EmSQLDatabaseError(engine, status, engine ? engine->GetNativeErrorMsg() : std::string());
 }
 
 void DbiError(TmSQLEngine* engine, DBIResult errorCode) {
@@ -298,37 +303,11 @@ hDBIDb TmSQLDatabase::FindDatabaseHandle(const std::string& name) {
 
 namespace {
 
-// Why the client library cannot be used: not loaded, or lacking a function Corvane calls (a library
-// lacking only functions Corvane never calls is used). Empty when it can be used.
+// Why the client library cannot be used (not loaded, or lacking a function Corvane calls), as the
+// text the binding shows for it; empty when it can be used. A library lacking only functions Corvane
+// never calls is used.
 std::string ClientLibraryRefusal() {
-    if (!mSQLLibraryLoaded()) return mSQLLoadErrorText();
-    const std::pair<const char*, bool> called[] = {{"msqlConnect", msqlConnect != nullptr},
-                                                   {"msqlClose", msqlClose != nullptr},
-                                                   {"msqlSelectDB", msqlSelectDB != nullptr},
-                                                   {"msqlDataSeek", msqlDataSeek != nullptr},
-                                                   {"msqlFieldSeek", msqlFieldSeek != nullptr},
-                                                   {"msqlFreeResult", msqlFreeResult != nullptr},
-                                                   {"msqlFetchField", msqlFetchField != nullptr},
-                                                   {"msqlFetchRow", msqlFetchRow != nullptr},
-                                                   {"msqlGetErrMsg", msqlGetErrMsg != nullptr},
-                                                   {"msqlGetHostInfo", msqlGetHostInfo != nullptr},
-                                                   {"msqlGetServerInfo", msqlGetServerInfo != nullptr},
-                                                   {"msqlGetServerStats", msqlGetServerStats != nullptr},
-                                                   {"msqlListDBs", msqlListDBs != nullptr},
-                                                   {"msqlListFields", msqlListFields != nullptr},
-                                                   {"msqlListIndex", msqlListIndex != nullptr},
-                                                   {"msqlListTables", msqlListTables != nullptr},
-                                                   {"msqlQuery", msqlQuery != nullptr},
-                                                   {"msqlStoreResult", msqlStoreResult != nullptr}};
-    for (const auto& [name, bound] : called) {
-        if (bound) continue;
-        // The load error text names the file: "Error Loading DLL <file>".
-        static constexpr std::string_view prefix = "Error Loading DLL ";
-        const std::string loadError = mSQLLoadErrorText();
-        const std::string file = loadError.substr(std::min(prefix.size(), loadError.size()));
-        return std::string("Error Loading Dynamic Function ") + name + " from " + file;
-    }
-    return {};
+    return mSQLLibraryUsable() ? std::string() : mSQLLoadErrorText();
 }
 
 } // namespace

@@ -29,18 +29,22 @@ class TmSQLDataSet;
 
 // A failed engine call: the result code and a message composed at construction. A client failure
 // (DBIERR_NATIVE) reads "mSQL Error : \r\n" followed by the server's text; any other code reads the
-// engine message table's text, "\r\n" and "DBI Error Code: (<code>)".
+// engine message table's text, "\r\n" and "DBI Error Code: (<code>)", followed by "\r\n" and the
+// failure's detail when it has one.
 class EmSQLDatabaseError : public host::EDatabaseError {
 public:
-    // engine may be null (no server text is available then).
+    // engine may be null (no server text is available then). A coded failure gets no detail.
     EmSQLDatabaseError(TmSQLEngine* engine, DBIResult errorCode);
+    // A coded failure with its detail text (ignored for DBIERR_NATIVE).
+    EmSQLDatabaseError(TmSQLEngine* engine, DBIResult errorCode, const std::string& detail);
     DBIResult ErrorCode() const { return fErrorCode; }
 
 private:
     DBIResult fErrorCode;
 };
 
-// The result check: a non-zero code raises EmSQLDatabaseError; 0 does nothing.
+// The result check: a non-zero code raises EmSQLDatabaseError; 0 does nothing. status must be what an
+// engine call just answered: the engine's text of that failure is its detail.
 void Check(TmSQLEngine* engine, DBIResult status);
 // Raises EmSQLDatabaseError for errorCode unconditionally.
 [[noreturn]] void DbiError(TmSQLEngine* engine, DBIResult errorCode);

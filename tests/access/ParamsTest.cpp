@@ -51,6 +51,29 @@ TEST_F(ParamsTest, DateTimesAreWrittenByTheirParts) {
     EXPECT_EQ(Substitute(":midnight"), "'00:00:00'");
 }
 
+TEST_F(ParamsTest, ValuesMsqlCannotCarryAreRefusedNotChanged) {
+    Param("nul").SetAsString(std::string("a\0b", 3));
+    const EmSQLException e = ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Substitute("v = :nul"); });
+    EXPECT_NE(e.GetNativeErrorMsg().find("'nul'"), std::string::npos) << e.GetNativeErrorMsg();
+
+    const host::TDateTime firstDay = host::EncodeDate(1, 1, 1);
+    Param("first").SetAsDate(firstDay);
+    Param("before").SetAsDateTime(firstDay - 1);
+    Param("beforeday", host::ftDate).SetAsDateTime(firstDay - 1.5); // 31-Dec-0000 12:00
+    EXPECT_EQ(Substitute(":first"), "'1-Jan-0001'");
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Substitute(":before"); });
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Substitute(":beforeday"); });
+    Param("after").SetAsDateTime(host::EncodeDate(9999, 12, 31) + 1);
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Substitute(":after"); });
+
+    // A time that rounds to 24:00:00 stays on its day as its last second.
+    const host::TDateTime day = host::EncodeDate(1999, 3, 5);
+    Param("late").SetAsDateTime(day + host::EncodeTime(23, 59, 59, 600));
+    Param("latetime").SetAsTime(host::EncodeTime(23, 59, 59, 700));
+    EXPECT_EQ(Substitute(":late"), "'5-Mar-1999 23:59:59'");
+    EXPECT_EQ(Substitute(":latetime"), "'23:59:59'");
+}
+
 TEST_F(ParamsTest, MarkersFollowTheHostParserRules) {
     Param("a").SetAsInteger(1);
     Param("my name").SetAsInteger(2);

@@ -77,8 +77,7 @@ TEST_F(DatabaseTest, AClientLibraryLackingAFunctionCorvaneCallsIsShownAndNotUsed
     EXPECT_NO_THROW(database->Open());
     EXPECT_FALSE(database->Connected());
     ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_NE(messages.Messages()[0].text.find("msqlQuery"), std::string::npos)
-        << messages.Messages()[0].text;
+    EXPECT_EQ(messages.Messages()[0].text, std::string("Error Loading DLL ") + CLIENT_WITHOUT_QUERY);
 }
 
 TEST_F(DatabaseTest, AClientLibraryLackingOnlyUserConnectIsUsed) {
@@ -250,6 +249,31 @@ TEST_F(DatabaseTest, ACodedErrorAfterAServerErrorCarriesTheTableMessage) {
     EXPECT_NO_THROW(Check(database->Engine(), DBIERR_NONE));
     // A code without a table entry still names itself.
     EXPECT_EQ(EmSQLDatabaseError(nullptr, 1).Message(), "\r\nDBI Error Code: (1)");
+}
+
+TEST_F(DatabaseTest, ACodedFailureShowsItsOwnDetailAfterTheCode) {
+    Exec("create table t (id int)");
+    TmSQLDatabase* database = NewDatabase();
+    database->Open();
+    ExpectDatabaseError(DBIERR_NATIVE, [&] { database->Execute("select * from nosuchtable"); });
+    TmSQLEngine& engine = *database->Engine();
+    hDBICur cursor = nullptr;
+    ASSERT_EQ(engine.OpenTable(database->Handle(), "t", "", "", "", 0, dbiREADWRITE, dbiOPENSHARED, xltFIELD,
+                               false, nullptr, cursor),
+              DBIERR_NONE);
+    // A header claiming a size smaller than itself.
+    const uint16_t blob[5] = {2, 4, 0xFFFF, 10, 10};
+    hDBIFilter filter = nullptr;
+    const std::string message = ExpectDatabaseError(DBIERR_INVALIDFILTER, [&] {
+        Check(&engine, engine.AddFilter(cursor, 0, 1, false, reinterpret_cast<const host::CANExpr*>(blob),
+                                        nullptr, filter));
+    });
+    const std::string head =
+        std::string(EngineMessage(DBIERR_INVALIDFILTER)) + "\r\nDBI Error Code: (10051)\r\n";
+    EXPECT_EQ(message.rfind(head, 0), 0u) << message;
+    EXPECT_NE(message.find("Invalid filter expression"), std::string::npos) << message;
+    EXPECT_EQ(message.find("nosuchtable"), std::string::npos) << "the earlier server text is not shown";
+    EXPECT_EQ(engine.CloseCursor(cursor), DBIERR_NONE);
 }
 
 TEST_F(DatabaseTest, TheTranslationHelpersCopyBytesAndTerminate) {
