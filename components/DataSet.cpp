@@ -16,8 +16,6 @@ namespace corvane {
 
 namespace {
 
-// "Record size is too big for table.": a row buffer beyond what its 16-bit offsets can address.
-constexpr DBIResult kRecordTooBig = 9477;
 // How often CheckOpen lets an open or prepare answering 10498 be tried again in a row.
 constexpr int kCheckOpenAttempts = 3;
 // Size of a blob-cache slot in a row buffer.
@@ -284,7 +282,7 @@ void TmSQLDataSet::InitBufferPointers(bool readProperties) {
     const size_t bookmark = recInfo + sizeof(TRecInfo);
     const size_t total = bookmark + static_cast<size_t>(BookmarkSize());
     // Every position is a 16-bit number: a larger buffer could not be addressed.
-    if (total > UINT16_MAX) DbiError(Engine(), kRecordTooBig);
+    if (total > UINT16_MAX) DbiError(Engine(), DBIERR_RECTOOBIG);
     fBlobCacheOfs = static_cast<uint16_t>(blobCache);
     fRecInfoOfs = static_cast<uint16_t>(recInfo);
     fBookmarkOfs = static_cast<uint16_t>(bookmark);

@@ -115,6 +115,27 @@ TEST_F(TypesTest, CalculatedFieldsLiveInTheRowBuffer) {
     delete twice;
 }
 
+TEST_F(DataSetTest, ARowBufferBeyondSixtyFourKilobytesIsRefused) {
+    Exec("create table wide (a char(32000), b char(32000))");
+    Exec("insert into wide values ('a', 'b')");
+    TestTable* table = NewTable("wide");
+    table->FieldDefs()->Update();
+    for (int i = 0; i < table->FieldDefs()->Count(); ++i)
+        table->FieldDefs()->Items(i)->CreateField(table);
+    auto* note = new host::TStringField(table);
+    note->SetFieldName("note");
+    note->SetSize(2000);
+    note->SetFieldKind(host::fkCalculated);
+    note->SetDataSet(table);
+    // The calculated field takes the buffer past what 16-bit offsets can address.
+    ExpectDatabaseError(DBIERR_RECTOOBIG, [&] { table->Open(); });
+    EXPECT_FALSE(table->Active());
+    EXPECT_EQ(table->Handle(), nullptr);
+    delete note;
+    table->Open();
+    EXPECT_EQ(table->FieldByName("b")->AsString(), "b");
+}
+
 TEST_F(DataSetTest, FieldDefinitionsFromDescriptors) {
     TestTable table;
     std::vector<FLDDesc> descs(8);
