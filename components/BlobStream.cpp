@@ -1,4 +1,5 @@
-// The blob stream of memo fields and the dataset's CreateBlobStream.
+// The blob stream of memo fields, the dataset's CreateBlobStream and the blob cache of its row
+// buffers.
 #include "components/BlobStream.h"
 
 #include <algorithm>
@@ -22,7 +23,61 @@ constexpr DBIResult kInvalidBlobOffset = 9998;
 
 constexpr int64_t kMaxPosition = std::numeric_limits<uint32_t>::max();
 
+const std::string kNoBlobData;
+
 } // namespace
+
+// ---- The blob cache of the row buffers
+
+uint32_t TmSQLDataSet::BlobCacheHandle(host::TRecordBuffer buffer, const host::TField* field) const {
+    uint32_t handle = 0;
+    std::memcpy(&handle, buffer + fBlobCacheOfs + BlobCacheSlotSize * static_cast<size_t>(field->Offset()),
+                sizeof handle);
+    return handle;
+}
+
+const std::string& TmSQLDataSet::GetBlobData(host::TField* field, host::TRecordBuffer buffer) {
+    if (!buffer || field->Offset() < 0 || field->Offset() >= BlobFieldCount()) return kNoBlobData;
+    const uint32_t handle = BlobCacheHandle(buffer, field);
+    if (handle == 0) return kNoBlobData;
+    const auto found = fBlobCache.values.find(handle);
+    return found == fBlobCache.values.end() ? kNoBlobData : found->second;
+}
+
+void TmSQLDataSet::SetBlobData(host::TField* field, host::TRecordBuffer buffer, const std::string& value) {
+    if (!buffer || buffer != ActiveBuffer() || field->Offset() < 0 || field->Offset() >= BlobFieldCount())
+        return;
+    uint8_t* slot = buffer + fBlobCacheOfs + BlobCacheSlotSize * static_cast<size_t>(field->Offset());
+    uint32_t handle = BlobCacheHandle(buffer, field);
+    if (value.empty()) {
+        if (handle != 0) fBlobCache.values.erase(handle);
+        handle = 0;
+    } else if (handle != 0 && fBlobCache.values.count(handle) != 0) {
+        fBlobCache.values[handle] = value;
+    } else {
+        handle = fBlobCache.nextHandle;
+        while (handle == 0 || fBlobCache.values.count(handle) != 0)
+            ++handle;
+        fBlobCache.nextHandle = handle + 1;
+        fBlobCache.values.emplace(handle, value);
+    }
+    std::memcpy(slot, &handle, sizeof handle);
+}
+
+void TmSQLDataSet::ClearBlobCache(host::TRecordBuffer buffer) {
+    if (!buffer) return;
+    for (int i = 0; i < BlobFieldCount(); ++i) {
+        uint8_t* slot = buffer + fBlobCacheOfs + BlobCacheSlotSize * static_cast<size_t>(i);
+        uint32_t handle = 0;
+        std::memcpy(&handle, slot, sizeof handle);
+        if (handle == 0) continue;
+        fBlobCache.values.erase(handle);
+        handle = 0;
+        std::memcpy(slot, &handle, sizeof handle);
+    }
+}
+
+// ---- The stream
 
 std::unique_ptr<host::TStream> TmSQLDataSet::CreateBlobStream(host::TField* field,
                                                               host::TBlobStreamMode mode) {

@@ -18,14 +18,10 @@ namespace {
 
 // How often CheckOpen lets an open or prepare answering 10498 be tried again in a row.
 constexpr int kCheckOpenAttempts = 3;
-// Size of a blob-cache slot in a row buffer.
-constexpr size_t kBlobCacheSlot = sizeof(uint32_t);
 // Size of the name buffer of the field full-name property.
 constexpr size_t kFullNameBuffer = 1025;
 // The rights value of a read-only field descriptor (FLDDesc.efldrRights).
 constexpr uint32_t kFieldRightsReadOnly = 1;
-
-const std::string kNoBlobData;
 
 } // namespace
 
@@ -278,7 +274,7 @@ void TmSQLDataSet::InitBufferPointers(bool readProperties) {
         SetBookmarkSize(props.iBookMarkSize);
     }
     const size_t blobCache = size_t{fRecordSize} + static_cast<size_t>(CalcFieldsSize());
-    const size_t recInfo = blobCache + kBlobCacheSlot * static_cast<size_t>(BlobFieldCount());
+    const size_t recInfo = blobCache + BlobCacheSlotSize * static_cast<size_t>(BlobFieldCount());
     const size_t bookmark = recInfo + sizeof(TRecInfo);
     const size_t total = bookmark + static_cast<size_t>(BookmarkSize());
     // Every position is a 16-bit number: a larger buffer could not be addressed.
@@ -728,64 +724,6 @@ std::string TmSQLDataSet::GetFieldFullName(host::TField* field) {
     if (length == 0) return host::TDataSet::GetFieldFullName(field);
     name[sizeof name - 1] = 0;
     return NativeToAnsi(engine, name);
-}
-
-// ---- Blob cache
-
-uint32_t TmSQLDataSet::BlobCacheHandle(host::TRecordBuffer buffer, const host::TField* field) const {
-    uint32_t handle = 0;
-    std::memcpy(&handle, buffer + fBlobCacheOfs + kBlobCacheSlot * static_cast<size_t>(field->Offset()),
-                sizeof handle);
-    return handle;
-}
-
-const std::string& TmSQLDataSet::GetBlobData(host::TField* field, host::TRecordBuffer buffer) {
-    if (!buffer || field->Offset() < 0 || field->Offset() >= BlobFieldCount()) return kNoBlobData;
-    const uint32_t handle = BlobCacheHandle(buffer, field);
-    if (handle == 0) return kNoBlobData;
-    const auto found = fBlobCache.values.find(handle);
-    return found == fBlobCache.values.end() ? kNoBlobData : found->second;
-}
-
-void TmSQLDataSet::SetBlobData(host::TField* field, host::TRecordBuffer buffer, const std::string& value) {
-    if (!buffer || buffer != ActiveBuffer() || field->Offset() < 0 || field->Offset() >= BlobFieldCount())
-        return;
-    uint8_t* slot = buffer + fBlobCacheOfs + kBlobCacheSlot * static_cast<size_t>(field->Offset());
-    uint32_t handle = BlobCacheHandle(buffer, field);
-    if (value.empty()) {
-        if (handle != 0) fBlobCache.values.erase(handle);
-        handle = 0;
-    } else if (handle != 0 && fBlobCache.values.count(handle) != 0) {
-        fBlobCache.values[handle] = value;
-    } else {
-        handle = fBlobCache.nextHandle;
-        while (handle == 0 || fBlobCache.values.count(handle) != 0)
-            ++handle;
-        fBlobCache.nextHandle = handle + 1;
-        fBlobCache.values.emplace(handle, value);
-    }
-    std::memcpy(slot, &handle, sizeof handle);
-}
-
-void TmSQLDataSet::ClearBlobCache(host::TRecordBuffer buffer) {
-    if (!buffer) return;
-    for (int i = 0; i < BlobFieldCount(); ++i) {
-        uint8_t* slot = buffer + fBlobCacheOfs + kBlobCacheSlot * static_cast<size_t>(i);
-        uint32_t handle = 0;
-        std::memcpy(&handle, slot, sizeof handle);
-        if (handle == 0) continue;
-        fBlobCache.values.erase(handle);
-        handle = 0;
-        std::memcpy(slot, &handle, sizeof handle);
-    }
-}
-
-host::TRecordBuffer TmSQLDataSet::CopyRecordBuffer(host::TRecordBuffer source) {
-    host::TRecordBuffer copy = AllocRecordBuffer();
-    std::memcpy(copy, source, fRecBufSize);
-    // The cached values stay with the source buffer.
-    std::memset(copy + fBlobCacheOfs, 0, kBlobCacheSlot * static_cast<size_t>(BlobFieldCount()));
-    return copy;
 }
 
 } // namespace corvane

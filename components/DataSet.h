@@ -72,6 +72,8 @@ struct TRecInfo {
 #pragma pack(pop)
 static_assert(sizeof(TRecInfo) == 6);
 
+// Size of a blob-cache slot in a row buffer: a 32-bit handle.
+inline constexpr size_t BlobCacheSlotSize = sizeof(uint32_t);
 // The number of key buffers (host::TKeyIndex kiLookup .. kiSave).
 inline constexpr int KeyBufferCount = 6;
 // Largest number of fields in an index key.

@@ -18,6 +18,14 @@ constexpr int16_t kNotCompared = 2;
 
 // ---- Editing
 
+host::TRecordBuffer TmSQLDataSet::CopyRecordBuffer(host::TRecordBuffer source) {
+    host::TRecordBuffer copy = AllocRecordBuffer();
+    std::memcpy(copy, source, fRecBufSize);
+    // The cached values stay with the source buffer.
+    std::memset(copy + fBlobCacheOfs, 0, BlobCacheSlotSize * static_cast<size_t>(BlobFieldCount()));
+    return copy;
+}
+
 void TmSQLDataSet::ReleaseOldBuffer() {
     if (fOldBuffer) FreeRecordBuffer(fOldBuffer);
 }
