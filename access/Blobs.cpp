@@ -134,7 +134,9 @@ void TNativeDataSet::PutBlob(uint8_t* record, uint16_t number, uint32_t offset, 
     if (static_cast<uint64_t>(offset) + length > MaxTextValueSize)
         throw EmSQLException(DBIERR_INVALIDPARAM,
                              "A TEXT value holds at most " + std::to_string(MaxTextValueSize) + " bytes");
-    host::TMemoryStream& stream = RequireEditStream(field, nullptr);
+    // A value being edited starts as the row's text, so that a write at an offset keeps what lies
+    // before it.
+    host::TMemoryStream& stream = RequireEditStream(field, field->GetNull() ? nullptr : RowText(field));
     stream.Seek(offset, host::soBeginning);
     if (length > 0)
         stream.WriteBuffer(source, length);

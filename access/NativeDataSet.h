@@ -323,10 +323,10 @@ public:
     // column's text in the current row. Nothing (and no check) without target or length.
     void GetBlob(uint8_t* record, uint16_t field, uint32_t offset, uint32_t length, uint8_t* target,
                  uint32_t& read);
-    // Writes length bytes of source at offset into the field's edit stream (created empty on first
-    // use); 0 bytes at offset 0 empty it. changed := true, null := (offset + length = 0).
-    // DBIERR_INVALIDPARAM for a length without source, and for offset + length beyond
-    // MaxTextValueSize (nothing is changed then).
+    // Writes length bytes of source at offset into the field's edit stream (created on first use as a
+    // copy of the row's text, empty for a null value); 0 bytes at offset 0 empty it.
+    // changed := true, null := (offset + length = 0). DBIERR_INVALIDPARAM for a length without
+    // source, and for offset + length beyond MaxTextValueSize (nothing is changed then).
     void PutBlob(uint8_t* record, uint16_t field, uint32_t offset, uint32_t length, const uint8_t* source);
     // Cuts the value to length bytes: 0 empties the edit stream and makes the field null; a greater
     // length shortens the edit stream (created from the row's text when there is none).

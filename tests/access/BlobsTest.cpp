@@ -90,6 +90,20 @@ TEST_F(BlobsTest, EditStreamsHoldWhatIsWritten) {
     EXPECT_EQ(cursor->BlobStreams().Count(), 0u) << "released although the value is null";
 }
 
+TEST_F(BlobsTest, WritingIntoAnUneditedTextKeepsTheRowsTextAroundIt) {
+    Write(row, "HELLO", 0);
+    EXPECT_EQ(Read(row), "HELLO world, longer than four");
+    Write(row, "!", Size(row));
+    EXPECT_EQ(Read(row), "HELLO world, longer than four!") << "a write at the end appends";
+
+    // A null value has no text to keep: the edit starts empty.
+    std::vector<uint8_t> second = WorkBuffer(*cursor);
+    cursor->GetNextRecord(dbiNOLOCK, second.data(), nullptr);
+    ASSERT_TRUE(IsNull(second));
+    Write(second, "abc", 0);
+    EXPECT_EQ(Read(second), "abc");
+}
+
 TEST_F(BlobsTest, TruncatingAnUneditedTextCutsTheRowsText) {
     cursor->TruncateBlob(row.data(), 2, 5);
     EXPECT_EQ(Read(row), "hello");
@@ -105,10 +119,10 @@ TEST_F(BlobsTest, StaleHandlesAreDetected) {
     ExpectNativeError(DBIERR_INVALIDHNDL, [&] { cursor->ModifyRecord(row.data(), changed.data(), 0); });
 
     Write(copy, "again");
-    EXPECT_EQ(Read(copy), "again") << "a stale slot gets a new stream";
+    EXPECT_EQ(Read(copy), "again world, longer than four") << "a stale slot gets a new stream";
     Write(row, "other");
-    EXPECT_EQ(Read(copy), "again");
-    EXPECT_EQ(Read(row), "other");
+    EXPECT_EQ(Read(copy), "again world, longer than four");
+    EXPECT_EQ(Read(row), "other world, longer than four");
 }
 
 TEST_F(BlobsTest, OperationsCheckTheField) {

@@ -262,6 +262,8 @@ TEST_F(EngineBlobTest, TextIsReadFromTheRowAndWrittenThroughAnEditStream) {
     const std::string text = "bye";
     ASSERT_EQ(engine.PutBlob(cursor, record.data(), 2, 0, 3, reinterpret_cast<const uint8_t*>(text.data())),
               DBIERR_NONE);
+    EXPECT_EQ(Read(), "byelo world") << "the edit starts from the row's text";
+    ASSERT_EQ(engine.TruncateBlob(cursor, record.data(), 2, 3), DBIERR_NONE);
     EXPECT_EQ(Read(), "bye");
     ASSERT_EQ(engine.ModifyRecord(cursor, old.data(), record.data(), false), DBIERR_NONE);
     ASSERT_EQ(engine.FreeBlob(cursor, record.data(), 2), DBIERR_NONE);
