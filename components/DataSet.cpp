@@ -10,6 +10,7 @@
 #include "host/Exceptions.h"
 #include "host/FieldDefs.h"
 #include "host/Messages.h"
+#include "host/Streaming.h"
 #include "host/SysUtils.h"
 
 namespace corvane {
@@ -242,6 +243,8 @@ void TmSQLDataSet::InternalOpen() {
     if (ObjectView()) GetObjectTypeNames(Fields());
     InitBufferPointers(false);
     AllocKeyBuffers();
+    // The pair is released at every close: a reopened dataset gets one of its new layout.
+    if (fCachedUpdates) AllocCachedUpdateBuffers(true);
     engine->SetToBegin(fHandle);
     PrepareCursor();
     if (!Filter().empty()) fExprFilter = CreateExprFilter(Filter(), FilterOptions(), 0);
@@ -725,5 +728,19 @@ std::string TmSQLDataSet::GetFieldFullName(host::TField* field) {
     name[sizeof name - 1] = 0;
     return NativeToAnsi(engine, name);
 }
+
+// ---- Registration
+
+namespace {
+
+[[maybe_unused]] const bool kRegistered = [] {
+    host::RegisterClass<TmSQLDataSet>("TmSQLDataSet", "TDataSet")
+        .Boolean("AutoRefresh", &TmSQLDataSet::AutoRefresh, &TmSQLDataSet::SetAutoRefresh, false)
+        .Component("Database", &TmSQLDataSet::Database, &TmSQLDataSet::SetDatabase)
+        .Type("TmSQLDatabase");
+    return true;
+}();
+
+} // namespace
 
 } // namespace corvane
