@@ -7,4 +7,6 @@
 #include "components/ConnectionBase.h"
 #include "components/DataSet.h"
 #include "components/Database.h"
+#include "components/Query.h"
 #include "components/UpdateObject.h"
+#include "components/UpdateSQL.h"
