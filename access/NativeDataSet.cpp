@@ -87,6 +87,15 @@ void TNativeDataSet::CompleteReread() {
     if (fPosition == cpCrack) fPosition = rows > 0 ? cpOnRecord : cpUnpositioned;
 }
 
+void TNativeDataSet::ForceReread() {
+    fReread = true;
+    // A cursor without a result (a list cursor, or one whose re-run is pending already) has nothing
+    // to run again now.
+    if (!fActive || fRereadPending) return;
+    fRereadPending = true;
+    fRereadRecNo = fRecNo;
+}
+
 void TNativeDataSet::RunStatement() {
     if (!fConnect) throw EmSQLException(DBIERR_INVALIDHNDL);
     const bool hasText = fSQLText && *fSQLText;

@@ -99,7 +99,8 @@ TmSQLEngine* TmSQLDataSet::RequireEngine() {
 
 void TmSQLDataSet::SetDatabase(TmSQLDatabase* value) {
     if (value == fDatabase) return;
-    if (Active()) Close();
+    // Closes; a query also lets go of the statement it prepared on the old database.
+    Disconnect();
     TmSQLDatabase* previous = fDatabase;
     fDatabase = value;
     if (value) value->AttachDataSet(this);

@@ -103,7 +103,7 @@ public:
     // Only while the dataset is closed.
     void SetAutoRefresh(bool value);
     TmSQLDatabase* Database() const { return fDatabase; }
-    // Closes an open dataset and leaves the old database.
+    // Disconnects (closes; a query also unprepares) and leaves the old database.
     void SetDatabase(TmSQLDatabase* value);
     host::TUpdateMode UpdateMode() const { return fUpdateMode; }
     // Passed to an open, modifiable cursor at once; otherwise at the next open.

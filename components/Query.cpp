@@ -222,7 +222,17 @@ void TmSQLQuery::GetDetailLinkFields(std::vector<host::TField*>& masterFields,
 
 void TmSQLQuery::Prepare() {
     SetDBFlag(dbfPrepared, true);
-    SetPrepared(true);
+    try {
+        SetPrepared(true);
+    } catch (...) {
+        // A statement that could not be prepared is no reason to hold the database.
+        try {
+            SetDBFlag(dbfPrepared, false);
+        } catch (...) {
+            // The preparing's failure is the one to report.
+        }
+        throw;
+    }
 }
 
 void TmSQLQuery::UnPrepare() {
@@ -382,6 +392,17 @@ void TmSQLQuery::DefineProperties(host::TFiler* filer) {
 void TmSQLQuery::ReadParamData(host::TReader& reader) {
     reader.ReadValue();
     reader.ReadCollection(fParams.get());
+    // A form text keeps a date or time only as its number of days: it becomes a date-time value
+    // again, so that it is written into statements as a date or time, not as a number.
+    for (int i = 0; i < fParams->Count(); ++i) {
+        host::TParam* param = fParams->Items(i);
+        const host::TFieldType type = param->DataType();
+        if (type != host::ftDate && type != host::ftTime && type != host::ftDateTime) continue;
+        const host::Variant value = param->Value();
+        if (value.VarType() == host::varDouble || value.VarType() == host::varInteger ||
+            value.VarType() == host::varInt64)
+            param->SetValue(host::Variant::FromDateTime(value.AsDouble()));
+    }
 }
 
 void TmSQLQuery::WriteParamData(host::TWriter& writer) {
