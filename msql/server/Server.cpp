@@ -237,8 +237,12 @@ std::vector<std::string> Server::Statistics() const {
                      "\n\tUNIX socket\t\t" + (options_.unixSocket.empty() ? "off" : options_.unixSocket) +
                      "\n\tAdmin user\t\t" + options_.adminUser + "\n");
     std::lock_guard<std::mutex> guard(lock_);
-    std::string table = "\nConnections\n\tUptime\t\t\t" + std::to_string(uptime) + " seconds\n\tAccepted\t\t" +
-                        std::to_string(accepted_) + "\n\tRefused\t\t\t" + std::to_string(refused_) +
+    size_t open = 0;
+    for (const Client& client : clients_)
+        open += client.done.load() ? 0 : 1;
+    std::string table = "\nConnections\n\tUptime\t\t\t" + std::to_string(uptime) + " seconds\n\tOpen\t\t\t" +
+                        std::to_string(open) + "\n\tAccepted\t\t" + std::to_string(accepted_) +
+                        "\n\tRefused\t\t\t" + std::to_string(refused_) +
                         "\n\n\tId  Peer              Database          Connected since\n";
     for (const Client& client : clients_) {
         if (client.done.load()) continue;
