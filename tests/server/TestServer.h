@@ -3,8 +3,6 @@
 // waits on a clock. MSQLD_PATH names the server program.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
