@@ -59,8 +59,9 @@ struct Setup {
         Check(embedded, "connect");
         Check(msqlCreateDB(embedded, C("bench")), "create database");
         Check(msqlSelectDB(embedded, C("bench")), "select database");
-        Check(msqlQuery(embedded, C("create table big (id int, name char(20), score real, price money, day date, "
-                                    "at time)")),
+        Check(msqlQuery(embedded,
+                        C("create table big (id int, name char(20), score real, price money, day date, "
+                          "at time)")),
               "create table");
         for (int start = 0; start < kRows; start += 1000) {
             std::string values;
@@ -161,8 +162,8 @@ BENCHMARK(BM_Insert_Tcp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iteratio
         if (kind < 7)
             std::snprintf(sql, sizeof sql, "select id, v, note from mix where id = %d", id);
         else if (kind < 9)
-            std::snprintf(sql, sizeof sql, "insert into mix values (%d, %d, 'client %d')", 1000 + seed * kMixedRequests + i,
-                          i, seed);
+            std::snprintf(sql, sizeof sql, "insert into mix values (%d, %d, 'client %d')",
+                          1000 + seed * kMixedRequests + i, i, seed);
         else
             std::snprintf(sql, sizeof sql, "update mix set v = %d where id = %d", i, id);
         if (msqlQuery(sock, sql) < 0) {
@@ -207,7 +208,8 @@ public:
             if (!run.error_occurred) times[run.benchmark_name()] = run.GetAdjustedRealTime();
         ConsoleReporter::ReportRuns(runs);
     }
-    void PrintRatio(const std::string& what, const std::string& tcp, const std::string& embedded, double target) {
+    void PrintRatio(const std::string& what, const std::string& tcp, const std::string& embedded,
+                    double target) {
         auto t = times.find(tcp);
         auto e = times.find(embedded);
         if (t == times.end() || e == times.end() || e->second <= 0) return;
@@ -225,8 +227,8 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n");
-    reporter.PrintRatio("SELECT * 100,000 rows over TCP:", "BM_Select_Tcp/real_time", "BM_Select_Embedded/real_time",
-                        1.5);
+    reporter.PrintRatio("SELECT * 100,000 rows over TCP:", "BM_Select_Tcp/real_time",
+                        "BM_Select_Embedded/real_time", 1.5);
     reporter.PrintRatio("50,000 single-row INSERTs over TCP:", "BM_Insert_Tcp/iterations:2/real_time",
                         "BM_Insert_Embedded/iterations:2/real_time", 2.0);
     benchmark::Shutdown();

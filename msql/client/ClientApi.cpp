@@ -185,7 +185,8 @@ void msqlFieldSeek(m_result* res, int n) {
 }
 
 m_result* msqlListDBs(int sock) {
-    return OnConnection<m_result*>(sock, nullptr, false, [](Backend& b) { return Stored(b.ListDatabases()); });
+    return OnConnection<m_result*>(sock, nullptr, false,
+                                   [](Backend& b) { return Stored(b.ListDatabases()); });
 }
 
 m_result* msqlListTables(int sock) {
@@ -198,8 +199,9 @@ m_result* msqlListFields(int sock, char* table) {
 }
 
 m_result* msqlListIndex(int sock, char* table, char* index) {
-    return OnConnection<m_result*>(
-        sock, nullptr, false, [&](Backend& b) { return Stored(b.ListIndex(NameArg(table), NameArg(index))); });
+    return OnConnection<m_result*>(sock, nullptr, false, [&](Backend& b) {
+        return Stored(b.ListIndex(NameArg(table), NameArg(index)));
+    });
 }
 
 int msqlCreateDB(int sock, char* db) {

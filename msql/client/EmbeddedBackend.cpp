@@ -20,7 +20,8 @@ class EmbeddedBackend final : public Backend {
 public:
     explicit EmbeddedBackend(const std::string& user)
         : session_(Session::DefaultDataDir(), user), handle_(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {
-        if (!handle_) throw Error("Can't open a connection handle (" + std::string(std::strerror(errno)) + ")");
+        if (!handle_)
+            throw Error("Can't open a connection handle (" + std::string(std::strerror(errno)) + ")");
     }
 
     void SelectDatabase(const std::string& name) override { session_.SelectDatabase(name); }

@@ -61,7 +61,10 @@ public:
 
     ~RemoteBackend() override {
         // QUIT is not answered; the server closes its end.
-        if (!dead_) net::SendAll(fd_.Get(), std::string_view("\x03\0\0\0" "1:\n", 7));
+        if (!dead_)
+            net::SendAll(fd_.Get(), std::string_view("\x03\0\0\0"
+                                                     "1:\n",
+                                                     7));
     }
 
     void Handshake(const std::string& user) {
@@ -224,7 +227,8 @@ RemoteAddress ParseHostForm(std::string_view host, int defaultPort) {
     if (hasPort) {
         int value = 0;
         auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
-        if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value <= 0 || value > 65535)
+        if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value <= 0 ||
+            value > 65535)
             throw unknown();
         address.port = value;
     }

@@ -72,7 +72,8 @@ Greeting ParseGreeting(std::string_view payload, int protocol) {
     Greeting greeting;
     greeting.protocol = static_cast<int>(LeadingNumber(payload.substr(first + 1)));
     size_t second = payload.find(':', first + 1);
-    std::string_view version = second == std::string_view::npos ? std::string_view() : payload.substr(second + 1);
+    std::string_view version =
+        second == std::string_view::npos ? std::string_view() : payload.substr(second + 1);
     if (!version.empty() && version.back() == '\n') version.remove_suffix(1);
     greeting.serverInfo.assign(version);
     if (greeting.protocol != protocol) {

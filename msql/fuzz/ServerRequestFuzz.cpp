@@ -64,10 +64,13 @@ void RoundTrip(std::string_view argument, size_t columns) {
     StringSource source(wire);
     try {
         msql::QueryOutcome got = msql::ReadQueryReply(source);
-        if (!got.result || got.result->RowCount() != sent.RowCount() || got.result->fields.size() != columns) abort();
+        if (!got.result || got.result->RowCount() != sent.RowCount() || got.result->fields.size() != columns)
+            abort();
         for (size_t r = 0; r < sent.RowCount(); ++r)
             for (size_t c = 0; c < columns; ++c)
-                if (got.result->IsNull(r, c) != sent.IsNull(r, c) || got.result->Value(r, c) != sent.Value(r, c)) abort();
+                if (got.result->IsNull(r, c) != sent.IsNull(r, c) ||
+                    got.result->Value(r, c) != sent.Value(r, c))
+                    abort();
         for (size_t c = 0; c < columns; ++c) {
             const auto& a = sent.fields[c];
             const auto& b = got.result->fields[c];

@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "msqld: %s\n", e.what());
-        if (std::string(e.what()).rfind("unknown option", 0) == 0) std::fputs(msql::server::UsageText(), stderr);
+        if (std::string(e.what()).rfind("unknown option", 0) == 0)
+            std::fputs(msql::server::UsageText(), stderr);
         return 1;
     }
 }

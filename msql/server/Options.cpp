@@ -56,7 +56,9 @@ ServerOptions ParseOptions(const std::vector<std::string>& args, bool& help) {
         options.configFile = configFile;
     }
     std::string value;
-    auto entry = [&](const char* section, const char* item) { return config.FileEntry(section, item, value); };
+    auto entry = [&](const char* section, const char* item) {
+        return config.FileEntry(section, item, value);
+    };
     auto text = [&](const char* section, const char* item) -> std::string {
         if (!entry(section, item)) return {};
         // %I stands for the installation folder.

@@ -7,12 +7,12 @@
 namespace msql::server {
 
 struct ServerOptions {
-    std::string configFile;   // the file read, empty when none
-    std::string dataDir;      // databases (<name>.msql)
-    std::string listen;       // TCP address to bind; empty: no TCP listener
-    int port = 1114;          // TCP port; 0 picks a free one
-    std::string unixSocket;   // UNIX socket path; empty: none
-    std::string pidFile;      // empty: none
+    std::string configFile; // the file read, empty when none
+    std::string dataDir;    // databases (<name>.msql)
+    std::string listen;     // TCP address to bind; empty: no TCP listener
+    int port = 1114;        // TCP port; 0 picks a free one
+    std::string unixSocket; // UNIX socket path; empty: none
+    std::string pidFile;    // empty: none
     std::string adminUser = "root";
     int protocol = 24;
     int maxConnections = 250;

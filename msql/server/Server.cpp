@@ -52,7 +52,8 @@ net::UniqueFd ListenTcp(const std::string& address, int port, int& boundPort) {
 net::UniqueFd ListenUnix(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) throw std::runtime_error("UNIX socket path too long: " + path);
+    if (path.size() >= sizeof address.sun_path)
+        throw std::runtime_error("UNIX socket path too long: " + path);
     path.copy(address.sun_path, path.size());
     net::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd) throw std::runtime_error(SystemError("can't create UNIX socket"));
@@ -101,6 +102,7 @@ Server::Server(ServerOptions options) : options_(std::move(options)) {
     if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error(SystemError("pipe"));
     wakeRead_.Reset(pipeFds[0]);
     wakeWrite_.Reset(pipeFds[1]);
+    spare_.Reset(::open("/dev/null", O_RDONLY | O_CLOEXEC));
 }
 
 Server::~Server() {
@@ -168,7 +170,21 @@ void Server::Accept(int listener, bool unixSocket) {
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     net::UniqueFd fd(::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC));
-    if (!fd) return; // the client gave up before we took it, or descriptors ran out for now
+    if (!fd && (errno == EMFILE || errno == ENFILE)) {
+        // Out of descriptors: take the client with the one held in reserve and turn it away, so
+        // that the listener does not stay readable and spin the loop.
+        spare_.Reset();
+        net::UniqueFd turnedAway(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+        std::string reply;
+        AppendError(reply, "Too many connections");
+        if (turnedAway) net::SendAll(turnedAway.Get(), reply);
+        turnedAway.Reset();
+        spare_.Reset(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        std::lock_guard<std::mutex> guard(lock_);
+        ++refused_;
+        return;
+    }
+    if (!fd) return; // the client gave up before we took it
     net::ConfigureStream(fd.Get());
     timeval limit{options_.timeoutMs / 1000, (options_.timeoutMs % 1000) * 1000};
     ::setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
@@ -227,15 +243,16 @@ std::vector<std::string> Server::Statistics() const {
     auto uptime =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_).count();
     std::vector<std::string> blocks;
-    blocks.push_back("\nServer version\n\tCorvane msqld 0.1.0, protocol " + std::to_string(options_.protocol) +
-                     "\n");
-    blocks.push_back("\nConfiguration\n\tConfiguration file\t" +
-                     (options_.configFile.empty() ? std::string("(built-in defaults)") : options_.configFile) +
-                     "\n\tData folder\t\t" + options_.dataDir + "\n\tTCP\t\t\t" +
-                     (options_.listen.empty() ? std::string("off")
-                                              : options_.listen + " port " + std::to_string(tcpPort_)) +
-                     "\n\tUNIX socket\t\t" + (options_.unixSocket.empty() ? "off" : options_.unixSocket) +
-                     "\n\tAdmin user\t\t" + options_.adminUser + "\n");
+    blocks.push_back("\nServer version\n\tCorvane msqld 0.1.0, protocol " +
+                     std::to_string(options_.protocol) + "\n");
+    blocks.push_back(
+        "\nConfiguration\n\tConfiguration file\t" +
+        (options_.configFile.empty() ? std::string("(built-in defaults)") : options_.configFile) +
+        "\n\tData folder\t\t" + options_.dataDir + "\n\tTCP\t\t\t" +
+        (options_.listen.empty() ? std::string("off")
+                                 : options_.listen + " port " + std::to_string(tcpPort_)) +
+        "\n\tUNIX socket\t\t" + (options_.unixSocket.empty() ? "off" : options_.unixSocket) +
+        "\n\tAdmin user\t\t" + options_.adminUser + "\n");
     std::lock_guard<std::mutex> guard(lock_);
     size_t open = 0;
     for (const Client& client : clients_)

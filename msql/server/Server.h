@@ -60,6 +60,7 @@ private:
     net::UniqueFd unix_;
     net::UniqueFd wakeRead_;
     net::UniqueFd wakeWrite_;
+    net::UniqueFd spare_; // a descriptor kept in reserve for turning clients away when none are left
     int tcpPort_ = 0;
     bool pidWritten_ = false;
     std::atomic<bool> stopping_{false};

@@ -115,7 +115,8 @@ protected:
     }
 
     // A connected TNativeConnect on database (with host; default: the backend under test).
-    std::unique_ptr<TNativeConnect> Connect(const std::string& database = "test", const std::string& host = "") {
+    std::unique_ptr<TNativeConnect> Connect(const std::string& database = "test",
+                                            const std::string& host = "") {
         auto connection = std::make_unique<TNativeConnect>();
         host::TStringList params;
         params.Add("DatabaseName=" + database);

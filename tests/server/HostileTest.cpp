@@ -29,7 +29,8 @@ protected:
         Exec("create table t (a int, s char(40))");
         std::string values;
         for (int i = 0; i < 2000; ++i)
-            values += (i ? ", (" : "(") + std::to_string(i) + ", 'row " + std::to_string(i) + " of a large result')";
+            values += (i ? ", (" : "(") + std::to_string(i) + ", 'row " + std::to_string(i) +
+                      " of a large result')";
         Exec("insert into t values " + values);
     }
 
@@ -55,7 +56,8 @@ protected:
             std::ifstream in(file);
             std::string line;
             while (std::getline(in, line))
-                if (line.rfind("\tOpen\t", 0) == 0) open = std::stoi(line.substr(line.find_last_of('\t') + 1));
+                if (line.rfind("\tOpen\t", 0) == 0)
+                    open = std::stoi(line.substr(line.find_last_of('\t') + 1));
         }
         msqlClose(admin);
         return open;
@@ -81,8 +83,8 @@ TEST_F(Hostile, ClientKilledMidResult) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         RawClient raw(server->Port());
-        bool ok = raw.Handshake("mallory") && raw.Send("2:test\n") && raw.Read() && raw.Send("3:select a, s from t\n") &&
-                  raw.Read();
+        bool ok = raw.Handshake("mallory") && raw.Send("2:test\n") && raw.Read() &&
+                  raw.Send("3:select a, s from t\n") && raw.Read();
         char byte = ok ? 1 : 0;
         (void)!::write(ready[1], &byte, 1);
         for (;;)
@@ -102,7 +104,9 @@ TEST_F(Hostile, ClientKilledMidResult) {
 TEST_F(Hostile, HalfSentPacketIsDroppedAfterTheTimeLimit) {
     RawClient raw(server->Port());
     ASSERT_TRUE(raw.Handshake("mallory"));
-    ASSERT_TRUE(raw.SendBytes(std::string("\x20\x00\x00\x00" "3:sel", 9))); // 32 bytes announced, 5 sent
+    ASSERT_TRUE(raw.SendBytes(std::string("\x20\x00\x00\x00"
+                                          "3:sel",
+                                          9))); // 32 bytes announced, 5 sent
     ExpectServed();
     EXPECT_TRUE(raw.ReadsEndOfStream());
     ExpectServed();
@@ -150,7 +154,8 @@ TEST_F(Hostile, GarbageBytesNeverHurtOtherClients) {
     // Valid framing, nonsense requests: each gets an answer and the connection stays usable.
     RawClient raw(server->Port());
     ASSERT_TRUE(raw.Handshake("mallory"));
-    for (std::string request : {"", ":", "-5:", "3", "2:", "6:", "11:", "11:t", "13:", "3:\xff\xfe", "12345678901234567890:"}) {
+    for (std::string request :
+         {"", ":", "-5:", "3", "2:", "6:", "11:", "11:t", "13:", "3:\xff\xfe", "12345678901234567890:"}) {
         ASSERT_TRUE(raw.Send(request));
         auto reply = raw.Read();
         ASSERT_TRUE(reply.has_value()) << request;
@@ -170,8 +175,7 @@ TEST_F(Hostile, TwoHundredConnectionsOpenedAndDroppedLeaveNothingBehind) {
     }
     ExpectServed();
     for (size_t i = 0; i < clients.size(); ++i) {
-        if (i % 2)
-            clients[i].Abort();
+        if (i % 2) clients[i].Abort();
     }
     clients.clear();
     EXPECT_EQ(WaitForOpenConnections(2), 2);

@@ -41,7 +41,8 @@ protected:
                 if (s < 0 || msqlSelectDB(s, C("test")) != 0) ::_exit(2);
                 for (int i = 0;; ++i) {
                     int id = w * 1000000 + i;
-                    if (msqlQuery(s, C("insert into acked values (" + std::to_string(id) + ")")) != 1) ::_exit(0);
+                    if (msqlQuery(s, C("insert into acked values (" + std::to_string(id) + ")")) != 1)
+                        ::_exit(0);
                     if (::write(acks[1], &id, sizeof id) != sizeof id) ::_exit(0);
                 }
             }
@@ -72,7 +73,8 @@ protected:
     std::set<int> Stored() {
         int local = msqlConnect(nullptr);
         std::set<int> ids;
-        if (local < 0 || msqlSelectDB(local, C("test")) != 0 || msqlQuery(local, C("select id from acked")) < 0) {
+        if (local < 0 || msqlSelectDB(local, C("test")) != 0 ||
+            msqlQuery(local, C("select id from acked")) < 0) {
             ADD_FAILURE() << msqlGetErrMsg(nullptr);
             return ids;
         }

@@ -91,7 +91,9 @@ public:
     }
     int Port() const { return port_; }
     std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
-    RawClient Accept() { return RawClient(msql::net::UniqueFd(::accept4(fd_.Get(), nullptr, nullptr, SOCK_CLOEXEC))); }
+    RawClient Accept() {
+        return RawClient(msql::net::UniqueFd(::accept4(fd_.Get(), nullptr, nullptr, SOCK_CLOEXEC)));
+    }
 
 private:
     msql::net::UniqueFd fd_;

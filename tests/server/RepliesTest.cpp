@@ -1,8 +1,8 @@
 // msqld's request decoding and reply encoding without sockets: argument rules per request code,
 // SELECT framing, and the packet limit applied to rows.
+#include "server/Replies.h"
 #include "net/Packet.h"
 #include "net/Protocol.h"
-#include "server/Replies.h"
 
 #include <gtest/gtest.h>
 
@@ -59,8 +59,8 @@ TEST(ServerReplies, SelectIsHeaderRowsEndFieldsEnd) {
         return true;
     }));
     EXPECT_EQ(flushes, 2);
-    EXPECT_EQ(Packets(out), (std::vector<std::string>{"-100:\n", "1:t1:a1:11:41:Y1:N\n", "1:t1:b1:21:31:N1:N\n",
-                                                      "-100:\n"}));
+    EXPECT_EQ(Packets(out), (std::vector<std::string>{"-100:\n", "1:t1:a1:11:41:Y1:N\n",
+                                                      "1:t1:b1:21:31:N1:N\n", "-100:\n"}));
     std::string whole;
     msql::server::AppendSelectReply(whole, result, SIZE_MAX, [](std::string&) { return true; });
     auto packets = Packets(whole);
@@ -92,8 +92,8 @@ TEST(ServerReplies, ErrorsGetExactlyOneNewline) {
     msql::server::AppendError(out, "Illegal operator applied to NULL.\n");
     msql::server::AppendError(out, "Unknown command");
     msql::server::AppendError(out, "");
-    EXPECT_EQ(Packets(out), (std::vector<std::string>{"-1:Illegal operator applied to NULL.\n", "-1:Unknown command\n",
-                                                      "-1:\n"}));
+    EXPECT_EQ(Packets(out), (std::vector<std::string>{"-1:Illegal operator applied to NULL.\n",
+                                                      "-1:Unknown command\n", "-1:\n"}));
 }
 
 } // namespace

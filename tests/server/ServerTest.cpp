@@ -28,7 +28,9 @@ protected:
         server.reset();
         std::filesystem::remove_all(dataDir);
     }
-    void Start(const std::vector<std::string>& flags = {}) { server = std::make_unique<TestServer>(dataDir, flags); }
+    void Start(const std::vector<std::string>& flags = {}) {
+        server = std::make_unique<TestServer>(dataDir, flags);
+    }
 
     std::string dataDir;
     std::unique_ptr<TestServer> server;
@@ -100,9 +102,10 @@ TEST_F(Server, AdminRequestsNeedTheAdminUserOnALocalConnection) {
     Start({"--admin-user", "boss"});
     int bob = msqlUserConnect(C(server->Host()), C("bob"));
     ASSERT_GE(bob, 0) << msqlGetErrMsg(nullptr);
-    for (auto refused : {+[](int s) { return msqlCreateDB(s, C("x")); }, +[](int s) { return msqlDropDB(s, C("test")); },
-                         +[](int s) { return msqlReloadAcls(s); }, +[](int s) { return msqlShutdown(s); },
-                         +[](int s) { return msqlGetServerStats(s); }}) {
+    for (auto refused :
+         {+[](int s) { return msqlCreateDB(s, C("x")); }, +[](int s) { return msqlDropDB(s, C("test")); },
+          +[](int s) { return msqlReloadAcls(s); }, +[](int s) { return msqlShutdown(s); },
+          +[](int s) { return msqlGetServerStats(s); }}) {
         EXPECT_EQ(refused(bob), -1);
         EXPECT_STREQ(msqlGetErrMsg(nullptr), "Permission denied");
     }
@@ -151,7 +154,8 @@ TEST_F(Server, StatisticsListTheOpenConnections) {
 }
 
 TEST_F(Server, AnnouncesTheConfiguredProtocol) {
-    std::ofstream(dataDir + "/msql.conf") << "# test configuration\n[general]\nProtocol_Version = 23\nAdmin_User = boss\n";
+    std::ofstream(dataDir + "/msql.conf")
+        << "# test configuration\n[general]\nProtocol_Version = 23\nAdmin_User = boss\n";
     Start({"--config", dataDir + "/msql.conf"});
     RawClient raw(server->Port());
     EXPECT_EQ(raw.Read(), "0:23:Corvane msqld 0.1.0\n");

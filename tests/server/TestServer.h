@@ -22,8 +22,9 @@ public:
         int ready[2];
         if (::pipe2(ready, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
         socket_ = dataDir + "/msqld.sock";
-        std::vector<std::string> args = {MSQLD_PATH, "--data-dir", dataDir, "--port", "0", "--socket", socket_,
-                                         "--pid-file", dataDir + "/msqld.pid", "--ready-fd", "3"};
+        std::vector<std::string> args = {
+            MSQLD_PATH,   "--data-dir",           dataDir,      "--port", "0", "--socket", socket_,
+            "--pid-file", dataDir + "/msqld.pid", "--ready-fd", "3"};
         args.insert(args.end(), flags.begin(), flags.end());
         std::vector<char*> argv;
         for (auto& a : args)

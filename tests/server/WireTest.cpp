@@ -30,7 +30,8 @@ protected:
         ASSERT_TRUE(peer.Send("-100:\n"));
     }
     // Expects request and answers with the packets.
-    static void Expect(RawClient& peer, const std::string& request, std::initializer_list<std::string> replies) {
+    static void Expect(RawClient& peer, const std::string& request,
+                       std::initializer_list<std::string> replies) {
         EXPECT_EQ(peer.Read(), request);
         for (const auto& r : replies)
             ASSERT_TRUE(peer.Send(r));
@@ -46,17 +47,18 @@ TEST_F(Wire, RequestsAndRepliesFollowTheProtocolIncludingTheQuirksOfMsql42) {
         Expect(peer, "2:shop\n", {"1:\n"});
         // A value with ':' and a newline, a NULL, 4.2's ":" for an empty string, a REAL.
         Expect(peer, "3:select * from t\n",
-               {"1:4:\n", V("a:b\nc") + "-2:" + ":" + V("1.50") + "\n", V("x") + V("") + V("y") + V("2") + "\n",
-                "-100:\n",
+               {"1:4:\n", V("a:b\nc") + "-2:" + ":" + V("1.50") + "\n",
+                V("x") + V("") + V("y") + V("2") + "\n", "-100:\n",
                 // Field descriptions without trailing newline and with 4.2's blank unique flag.
-                V("t") + V("s") + V("2") + V("10") + V("Y") + V(" "), V("t") + V("n") + V("1") + V("4") + V("N") + V(" "),
-                V("t") + V("e") + V("6") + V("5") + V("N") + V(" "), V("t") + V("r") + V("3") + V("8") + V("N") + V(" "),
-                "-100:\n"});
+                V("t") + V("s") + V("2") + V("10") + V("Y") + V(" "),
+                V("t") + V("n") + V("1") + V("4") + V("N") + V(" "),
+                V("t") + V("e") + V("6") + V("5") + V("N") + V(" "),
+                V("t") + V("r") + V("3") + V("8") + V("N") + V(" "), "-100:\n"});
         Expect(peer, "3:insert into t values (1)\n", {"1:\n"});
         Expect(peer, "3:delete from t\n", {"0:\n"});
         Expect(peer, "6:t\n",
-               {V("t") + V("s") + V("2") + V("10") + V("Y") + V("N"), V("t") + V("ix") + V("253") + V("0") + V("N") + V("Y"),
-                "-100:\n"});
+               {V("t") + V("s") + V("2") + V("10") + V("Y") + V("N"),
+                V("t") + V("ix") + V("253") + V("0") + V("N") + V("Y"), "-100:\n"});
         // 4.2's index list: an empty kind, entry and key counts, then the fields.
         Expect(peer, "11:t:ix\n", {":\n", V("3") + "\n", V("3") + "\n", V("s") + "\n", "-100:\n"});
         Expect(peer, "13:t\n", {"1:5:10"});
@@ -127,10 +129,12 @@ TEST_F(Wire, ErrorsArriveInPlaceOfARepliesOrRowsAndKeepTheConnection) {
     Serve([](RawClient& peer) {
         Greet(peer, "bob");
         Expect(peer, "3:select a from nosuch\n", {"-1:Unknown table \"nosuch\"\n"});
-        Expect(peer, "3:select a from t where a < NULL\n", {"1:1:\n", V("1") + "\n", "-1:Illegal operator applied to NULL.\n"});
+        Expect(peer, "3:select a from t where a < NULL\n",
+               {"1:1:\n", V("1") + "\n", "-1:Illegal operator applied to NULL.\n"});
         Expect(peer, "13:t\n", {"-1:"});
         Expect(peer, "7:x\n", {"-1:Permission denied"});
-        Expect(peer, "3:select a from t\n", {"1:1:\n", "-100:\n", V("t") + V("a") + V("1") + V("4") + V("N") + V("N"), "-100:\n"});
+        Expect(peer, "3:select a from t\n",
+               {"1:1:\n", "-100:\n", V("t") + V("a") + V("1") + V("4") + V("N") + V("N"), "-100:\n"});
     });
     int sock = msqlUserConnect(C(listener_.Host()), C("bob"));
     ASSERT_GE(sock, 0) << msqlGetErrMsg(nullptr);
