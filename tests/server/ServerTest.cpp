@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <fstream>
+#include <sys/wait.h>
 #include <sys/stat.h>
 
 using namespace msqltest;
@@ -194,6 +195,44 @@ TEST_F(Server, ShutdownRequestStopsTheServerWithEverythingCommitted) {
     ASSERT_EQ(msqlSelectDB(local, C("test")), 0);
     EXPECT_EQ(msqlQuery(local, C("select a from t")), 50);
     msqlClose(local);
+}
+
+} // namespace
+
+namespace {
+
+// Runs a tool with arguments; returns its output (stdout and stderr) and sets status.
+std::string RunTool(const std::string& command, int& status) {
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    std::string output;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
+        output.append(buf, n);
+    int raw = ::pclose(pipe);
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return output;
+}
+
+TEST_F(Server, MsqladminWorksAgainstTheServerOverBothHostForms) {
+    Start();
+    int status = -1;
+    const std::string admin = std::string("'" MSQLADMIN_PATH "' -h '");
+    std::string out = RunTool(admin + server->Host() + "' create remote", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Database \"remote\" created."), std::string::npos) << out;
+    out = RunTool(admin + server->SocketPath() + "' list", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out, "remote\ntest\n");
+    out = RunTool(admin + server->Host() + "' version", status);
+    EXPECT_NE(out.find("Corvane msqld"), std::string::npos) << out;
+    EXPECT_NE(out.find("via TCP/IP"), std::string::npos) << out;
+    out = RunTool(admin + server->SocketPath() + "' shutdown", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(server->Wait(), 0);
+    out = RunTool(admin + server->Host() + "' list", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("ERROR : Can't connect to mSQL server on"), std::string::npos) << out;
 }
 
 } // namespace
