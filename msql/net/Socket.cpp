@@ -14,7 +14,7 @@ namespace msql::net {
 
 namespace {
 
-constexpr size_t kReadChunk = 64 * 1024;
+constexpr size_t kReadChunk = 256 * 1024;
 
 using Clock = std::chrono::steady_clock;
 
