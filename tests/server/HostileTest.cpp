@@ -37,10 +37,16 @@ protected:
     // The well-behaved client still gets the right answer.
     void ExpectServed() { EXPECT_EQ(One("select s from t where a = 7"), "row 7 of a large result"); }
 
-    // Open connections counted by the server, asked over the admin UNIX socket until it reports
-    // `expected` (the asking connection included); each ask waits for a full round trip.
+    void TearDown() override {
+        if (admin >= 0) msqlClose(admin);
+        MsqlTest::TearDown();
+    }
+
+    // Open connections counted by the server, asked over an admin connection on the UNIX socket
+    // (kept open for the whole test) until it reports `expected`, the asking one included; each
+    // ask waits for a full round trip.
     int WaitForOpenConnections(int expected) {
-        int admin = msqlUserConnect(C(server->SocketPath()), C("root"));
+        if (admin < 0) admin = msqlUserConnect(C(server->SocketPath()), C("root"));
         int open = -1;
         for (int attempt = 0; attempt < 100000 && open != expected; ++attempt) {
             std::string file = dataDir + "/stats.txt";
@@ -59,7 +65,6 @@ protected:
                 if (line.rfind("\tOpen\t", 0) == 0)
                     open = std::stoi(line.substr(line.find_last_of('\t') + 1));
         }
-        msqlClose(admin);
         return open;
     }
 
@@ -73,6 +78,8 @@ protected:
         ::closedir(dir);
         return count;
     }
+
+    int admin = -1;
 };
 
 TEST_F(Hostile, ClientKilledMidResult) {
