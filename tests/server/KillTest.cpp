@@ -28,7 +28,8 @@ protected:
     }
 
     // Writers insert rows one by one and report each acknowledged id through a pipe; once
-    // `before` ids are acknowledged, `stop` is applied to the server. Returns the acknowledged ids.
+    // `before` ids are acknowledged and every writer has had one, `stop` is applied to the server.
+    // Returns the acknowledged ids.
     std::set<int> WriteUntil(int before, const std::function<void()>& stop) {
         int acks[2];
         EXPECT_EQ(::pipe(acks), 0);
@@ -50,11 +51,14 @@ protected:
         }
         ::close(acks[1]);
         std::set<int> acked;
+        std::set<int> writing; // writers with an acknowledged row: all are connected
         int id;
         bool stopped = false;
         while (::read(acks[0], &id, sizeof id) == sizeof id) {
             acked.insert(id);
-            if (!stopped && static_cast<int>(acked.size()) >= before) {
+            writing.insert(id / 1000000);
+            if (!stopped && static_cast<int>(acked.size()) >= before &&
+                writing.size() == static_cast<size_t>(kWriters)) {
                 stop();
                 stopped = true;
             }
