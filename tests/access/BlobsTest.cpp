@@ -124,6 +124,22 @@ TEST_F(BlobsTest, OperationsCheckTheField) {
     EXPECT_EQ(read, 0u) << "nothing to read: no check either";
 }
 
+TEST_F(BlobsTest, WritesBeyondWhatATextValueCanHoldAreRefused) {
+    const uint8_t byte = 'x';
+    ExpectNativeError(DBIERR_INVALIDPARAM,
+                      [&] { cursor->PutBlob(row.data(), 2, MaxTextValueSize, 1, &byte); });
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->PutBlob(row.data(), 2, 0xFFFFFFF0u, 1, &byte); });
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->PutBlob(row.data(), 2, 0xFFFFFFFFu, 0, nullptr); });
+    const std::vector<uint8_t> big(MaxTextValueSize + 1, 'y');
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Write(row, std::string(big.begin(), big.end())); });
+    EXPECT_EQ(cursor->BlobStreams().Count(), 0u) << "nothing is allocated";
+    EXPECT_EQ(Read(row), "hello world, longer than four") << "the value is unchanged";
+    EXPECT_FALSE(cursor->FieldDescs().GetField(2)->GetChanged());
+
+    cursor->PutBlob(row.data(), 2, MaxTextValueSize - 1, 1, &byte);
+    EXPECT_EQ(Size(row), MaxTextValueSize) << "up to the limit";
+}
+
 TEST_F(BlobsTest, EditedTextsAreWrittenWholeAndReleased) {
     const std::string text = std::string(300, 'x') + "'\\ end";
     std::vector<uint8_t> changed = row;

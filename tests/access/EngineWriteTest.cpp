@@ -3,7 +3,9 @@
 #include <map>
 #include <set>
 
+#include "ClientSpy.h"
 #include "EngineFixture.h"
+#include "RecordHelpers.h"
 #include "host/Exceptions.h"
 #include "host/Params.h"
 
@@ -170,6 +172,22 @@ TEST_F(EngineWriteTest, ServerRefusalOfAWriteIsANativeError) {
     EXPECT_EQ(engine.InsertRecord(cursor, dbiNOLOCK, record.data()), DBIERR_NATIVE) << "duplicate key";
     EXPECT_FALSE(engine.GetNativeErrorMsg().empty());
     EXPECT_EQ(Column(cursor), (std::vector<int32_t>{1, 2}));
+}
+
+TEST_F(EngineWriteTest, AStoredWriteIsASuccessAndAFailedRereadIsReportedNext) {
+    ASSERT_EQ(engine.InitRecord(cursor, record.data()), DBIERR_NONE);
+    const int32_t five = 5;
+    ASSERT_EQ(engine.PutField(cursor, 1, record.data(), &five), DBIERR_NONE);
+    {
+        QuerySpy spy;
+        spy.FailWhenContaining("Select * from w");
+        EXPECT_EQ(engine.InsertRecord(cursor, dbiNOLOCK, record.data()), DBIERR_NONE);
+        EXPECT_EQ(engine.GetRecord(cursor, dbiNOLOCK, record.data(), nullptr), DBIERR_NATIVE);
+        EXPECT_FALSE(engine.GetNativeErrorMsg().empty());
+    }
+    EXPECT_EQ(QueryRows(fAdmin, "select a from w where a = 5"), std::vector<std::string>{"5"})
+        << "stored once";
+    EXPECT_EQ(Column(cursor), (std::vector<int32_t>{1, 2, 5}));
 }
 
 TEST_F(EngineWriteTest, WriteThatCannotNameItsRowIsRefused) {

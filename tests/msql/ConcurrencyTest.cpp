@@ -67,3 +67,45 @@ TEST_F(Concurrency, SchemaChangesOfOneConnectionReachTheOther) {
     msqlFreeResult(tables);
     msqlClose(other);
 }
+
+// Each connection keeps the catalog entries it resolved; a change of the schema by any connection,
+// or a rolled-back change, must make it read them again.
+TEST_F(Concurrency, CatalogChangesOfAnotherConnectionAreSeenAtOnce) {
+    Exec("create table t (a int)");
+    Exec("insert into t values (1)");
+    int other = msqlConnect(C(""));
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(msqlSelectDB(other, C("test")), 0);
+    auto otherExec = [&](const std::string& sql) {
+        int n = msqlQuery(other, C(sql));
+        if (m_result* r = msqlStoreResult()) msqlFreeResult(r);
+        return n;
+    };
+    ASSERT_EQ(otherExec("insert into t values (2)"), 1); // the other connection knows t now
+
+    Exec("drop table t");
+    Exec("create table t (a char(5) not null, b int)");
+    EXPECT_EQ(otherExec("insert into t values ('x', 3)"), 1) << msqlGetErrMsg(nullptr);
+    EXPECT_EQ(otherExec("insert into t (b) values (4)"), -1);
+    EXPECT_STREQ(msqlGetErrMsg(nullptr), "Field \"a\" cannot be null");
+
+    Exec("create index ib on t (b)");
+    EXPECT_EQ(otherExec("insert into t values ('y', NULL)"), -1);
+    EXPECT_STREQ(msqlGetErrMsg(nullptr), "Index field \"b\" cannot be NULL");
+    Exec("drop index ib from t");
+    EXPECT_EQ(otherExec("insert into t values ('y', NULL)"), 1) << msqlGetErrMsg(nullptr);
+
+    // An index creation failing half-way (on duplicates) is rolled back: NULL stays allowed, on
+    // both connections.
+    Exec("delete from t where b = NULL");
+    Exec("insert into t values ('z', 4), ('u', 4)");
+    EXPECT_EQ(otherExec("create unique index ub on t (b)"), -1);
+    EXPECT_STREQ(msqlGetErrMsg(nullptr), "Non unique value for unique index");
+    EXPECT_EQ(otherExec("insert into t values ('w', NULL)"), 1) << msqlGetErrMsg(nullptr);
+    EXPECT_EQ(Exec("insert into t values ('v', NULL)"), 1);
+
+    Exec("drop table t");
+    EXPECT_EQ(otherExec("insert into t values ('x', 3)"), -1);
+    EXPECT_STREQ(msqlGetErrMsg(nullptr), "Unknown table \"t\"");
+    msqlClose(other);
+}
