@@ -98,6 +98,8 @@ QueryOutcome ReadQueryReply(PacketSource& source) {
     // No row of a packet can hold more values than it has bytes.
     if (columns > static_cast<int64_t>(net::kMaxPacket)) throw BadReply();
     auto result = std::make_unique<ResultSet>();
+    // A result's width is fixed before its first value; the descriptions arrive after the rows.
+    result->fields.resize(static_cast<size_t>(columns));
     int64_t rows = 0;
     for (;;) {
         std::string_view payload = source.Next();
@@ -120,8 +122,10 @@ QueryOutcome ReadQueryReply(PacketSource& source) {
         if (reader.Next(value) != ValueReader::Status::End) throw BadReply();
         ++rows;
     }
-    ReadFieldDescriptions(source, *result);
-    if (static_cast<int64_t>(result->fields.size()) != columns) throw BadReply();
+    ResultSet descriptions;
+    ReadFieldDescriptions(source, descriptions);
+    if (static_cast<int64_t>(descriptions.fields.size()) != columns) throw BadReply();
+    result->fields = std::move(descriptions.fields);
     outcome.count = rows;
     outcome.result = std::move(result);
     return outcome;
