@@ -182,6 +182,8 @@ private:
     void MasterDisabled(host::TObject* sender);
     // Finds the row of the search key (GotoKey) or the nearest one at or after it (GotoNearest).
     bool SearchKey(bool nearest);
+    // A database error naming the table when its cursor has no field index to search on.
+    void CheckSearchIndex();
 
     std::unique_ptr<host::TIndexDefs> fIndexDefs;
     std::unique_ptr<host::TMasterDataLink> fMasterLink;

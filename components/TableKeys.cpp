@@ -27,12 +27,14 @@ void TmSQLTable::EditKey() {
 
 bool TmSQLTable::FindKey(const std::vector<host::Variant>& values) {
     CheckBrowseMode();
+    CheckSearchIndex();
     SetKeyFields(host::kiLookup, values);
     return GotoKey();
 }
 
 void TmSQLTable::FindNearest(const std::vector<host::Variant>& values) {
     CheckBrowseMode();
+    CheckSearchIndex();
     SetKeyFields(host::kiLookup, values);
     GotoNearest();
 }
@@ -45,9 +47,13 @@ void TmSQLTable::GotoNearest() {
     SearchKey(true);
 }
 
+void TmSQLTable::CheckSearchIndex() {
+    if (fExpIndex || fIndexFieldCount == 0) host::DatabaseErrorFmt(kNoSearchIndex, {fTableName}, this);
+}
+
 bool TmSQLTable::SearchKey(bool nearest) {
     CheckBrowseMode();
-    if (fExpIndex || fIndexFieldCount == 0) host::DatabaseErrorFmt(kNoSearchIndex, {fTableName}, this);
+    CheckSearchIndex();
     if (!nearest) DoBeforeScroll();
     CursorPosChanged();
     // The key fields the search key holds, with their values read out of it: its KeyFieldCount leading
@@ -87,6 +93,8 @@ bool TmSQLTable::SearchKey(bool nearest) {
     if (nearest) {
         const DBIResult status = LocateNearestRecord(names, keyValues, {}, true);
         if (status == DBIERR_EOF) {
+            // No row comes at or after the key: the dataset ends on the last row.
+            Check(RequireEngine(), RequireEngine()->SetToEnd(fHandle));
             Resync({});
         } else {
             if (status != DBIERR_NONE) Check(RequireEngine(), status);
