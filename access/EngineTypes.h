@@ -40,6 +40,8 @@ inline constexpr DBIResult DBIERR_NOTSUFFTABLERIGHTS = 10498;
 // "Table does not support this operation because it is not uniquely indexed.": raised for a write that
 // cannot name its row, the table having no field that a WHERE condition can test.
 inline constexpr DBIResult DBIERR_NOTUNIQUELYINDEXED = 10768;
+// "Capability not supported.": an index kind the server cannot build.
+inline constexpr DBIResult DBIERR_NOTSUPPORTED = 12289;
 
 // ---- Property identifiers. Cursor properties live in 0x0005xxxx, statement properties in 0x0006xxxx.
 inline constexpr uint32_t CURBASE = 0x00050000;

@@ -243,6 +243,25 @@ void TNativeDataSet::ClearIndexInfo() {
     fKeyNumber = 0;
 }
 
+void TNativeDataSet::RefreshIndexes() {
+    const TmSQLIndex* current = fIndexes->GetIndex(fKeyNumber);
+    const std::string inForce = current ? current->GetIndexName() : std::string();
+    fIndexes->Clear();
+    fIndexesRead = false;
+    const int count = GetIndexCount();
+    uint16_t number = 0;
+    for (int i = 1; i <= count && number == 0 && !inForce.empty(); ++i)
+        if (fIndexes->GetIndex(i)->GetIndexName() == inForce) number = static_cast<uint16_t>(i);
+    if (number > 0 || fKeyNumber == 0) {
+        // The same key columns stay in the statement's order lines: nothing needs to run again.
+        fKeyNumber = number;
+    } else {
+        SetKeyNumber(0);
+    }
+    fCurrentIndexDesc = IDXDesc{};
+    if (count > 0) GetIndexDesc(fKeyNumber, fCurrentIndexDesc);
+}
+
 // ---- Index order
 
 void TNativeDataSet::SwitchToIndexOnOpen() {

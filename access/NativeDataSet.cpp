@@ -335,6 +335,19 @@ int32_t TNativeDataSet::GetRecordCount() {
     return RowCount();
 }
 
+void TNativeDataSet::ReadBlock(uint32_t& records, uint8_t* buffer) {
+    const uint32_t wanted = records;
+    records = 0;
+    if (wanted == 0) return;
+    if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
+    const auto size = static_cast<size_t>(GetWorkBufferSize());
+    // A failure (the end among them) leaves records counting the rows read before it.
+    while (records < wanted) {
+        GetNextRecord(dbiNOLOCK, buffer + size * records, nullptr);
+        ++records;
+    }
+}
+
 void TNativeDataSet::SetToRecord(int32_t n) {
     if (n < 0) {
         fRecNo = RowCount();
