@@ -21,6 +21,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,19 +81,19 @@ public:
         }
     }
 
-    // Checks the writer's rows as read from the database (k -> "v|g|p" entries, duplicates kept);
-    // a write that was under way may be there or not. The model takes the state found.
-    void Check(const std::multimap<int32_t, std::string>& rows) {
+    // Checks the writer's rows as read from the database (k -> "v|g|p" entries, duplicates kept) and
+    // the numbers of its tables that exist; a write that was under way may be there or not. The model
+    // takes the state found.
+    void Check(const std::multimap<int32_t, std::string>& rows, const std::set<int32_t>& tables) {
         State alternative = fState;
         if (fPending) Apply(*fPending, alternative);
-        if (Matches(fState, rows)) {
-        } else if (fPending && Matches(alternative, rows)) {
+        if (Matches(fState, rows, tables)) {
+        } else if (fPending && Matches(alternative, rows, tables)) {
             fState = alternative;
         } else {
-            ADD_FAILURE() << "writer " << fWriter
-                          << ": the rows are neither the acknowledged state nor that plus "
-                          << "the write under way\n  expected " << Describe(fState) << "\n  found    "
-                          << Describe(rows);
+            ADD_FAILURE() << "writer " << fWriter << ": the data is neither the acknowledged state nor that "
+                          << "plus the write under way\n  expected " << Describe(fState) << "\n  found    "
+                          << Describe(rows, tables);
         }
         fPending.reset();
     }
@@ -106,6 +107,7 @@ private:
     struct State {
         std::map<int32_t, int32_t> rows; // k -> v
         int32_t generation = 0;
+        std::set<int32_t> tables;
     };
 
     static void Apply(const Op& op, State& state) {
@@ -122,13 +124,20 @@ private:
         case 'G':
             state.generation = op.v;
             break;
+        case 'T':
+            state.tables.insert(op.k);
+            break;
+        case 'Z':
+            state.tables.erase(op.k);
+            break;
         default:
             break; // X must be refused
         }
     }
 
-    bool Matches(const State& state, const std::multimap<int32_t, std::string>& rows) const {
-        if (rows.size() != state.rows.size()) return false;
+    bool Matches(const State& state, const std::multimap<int32_t, std::string>& rows,
+                 const std::set<int32_t>& tables) const {
+        if (rows.size() != state.rows.size() || tables != state.tables) return false;
         for (const auto& [k, v] : state.rows) {
             if (rows.count(k) != 1) return false;
             const std::string expected =
@@ -141,12 +150,17 @@ private:
         std::string text = "generation " + std::to_string(state.generation) + ":";
         for (const auto& [k, v] : state.rows)
             text += " " + std::to_string(k) + "@" + std::to_string(v);
+        for (const int32_t n : state.tables)
+            text += " table " + std::to_string(n);
         return text;
     }
-    static std::string Describe(const std::multimap<int32_t, std::string>& rows) {
+    static std::string Describe(const std::multimap<int32_t, std::string>& rows,
+                                const std::set<int32_t>& tables) {
         std::string text;
         for (const auto& [k, row] : rows)
             text += " " + std::to_string(k) + "@" + row.substr(0, row.find('|', row.find('|') + 1));
+        for (const int32_t n : tables)
+            text += " table " + std::to_string(n);
         return text;
     }
 
@@ -297,8 +311,9 @@ protected:
         }
     }
 
-    // The rows of the database read through the client library, by writer: k -> "v|g|p".
-    std::map<int, std::multimap<int32_t, std::string>> ReadRows() {
+    // The rows of the database read through the client library, by writer: k -> "v|g|p"; and the
+    // numbers of each writer's tables, each of which must read as a table of two columns.
+    std::map<int, std::multimap<int32_t, std::string>> ReadRows(std::map<int, std::set<int32_t>>& tables) {
         std::map<int, std::multimap<int32_t, std::string>> byWriter;
         const int sock = msqlConnect("");
         EXPECT_GE(sock, 0) << ClientErrorText();
@@ -313,6 +328,28 @@ protected:
                                                     std::string(row[2]) + "|" + row[3] + "|" + row[4]);
             }
             msqlFreeResult(result);
+        }
+        std::vector<std::string> names;
+        if (m_result* list = msqlListTables(sock)) {
+            while (m_row row = msqlFetchRow(list))
+                if (row[0]) names.emplace_back(row[0]);
+            msqlFreeResult(list);
+        } else {
+            ADD_FAILURE() << "the tables cannot be listed: " << ClientErrorText();
+        }
+        for (const std::string& name : names) {
+            int writer = 0, n = 0;
+            if (std::sscanf(name.c_str(), "x%d_%d", &writer, &n) != 2) continue;
+            tables[writer].insert(n);
+            EXPECT_EQ(msqlQuery(sock, ("select a, b from " + name).c_str()), 0)
+                << name << ": " << ClientErrorText();
+            if (m_result* result = msqlStoreResult()) msqlFreeResult(result);
+            m_result* fields = msqlListFields(sock, name.c_str());
+            EXPECT_NE(fields, nullptr) << name << ": " << ClientErrorText();
+            if (fields) {
+                EXPECT_EQ(msqlNumFields(fields), 2) << name;
+                msqlFreeResult(fields);
+            }
         }
         msqlClose(sock);
         return byWriter;
@@ -338,11 +375,12 @@ protected:
     // Every writer's rows as its model says, nothing else, and a sound file.
     void Verify(std::vector<WriterModel>& models) {
         ExpectIntegrity();
-        auto rows = ReadRows();
+        std::map<int, std::set<int32_t>> tables;
+        auto rows = ReadRows(tables);
         for (WriterModel& model : models) {
             for (const std::string& problem : model.Problems())
                 ADD_FAILURE() << "writer " << model.Writer() << ": " << problem;
-            model.Check(rows[model.Writer()]);
+            model.Check(rows[model.Writer()], tables[model.Writer()]);
             rows.erase(model.Writer());
         }
         for (const auto& [writer, stray] : rows)

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 namespace {
@@ -66,9 +67,11 @@ int main(int argc, char** argv) {
     std::map<int32_t, int32_t> rows; // k -> v of the rows this writer has written and not deleted
     int32_t nextKey = crash::FirstKey(writer);
     int32_t generation = 0;
+    std::set<int32_t> tables; // numbers of the tables this writer has created and not dropped
+    int32_t nextTable = 0;
     const std::string mine = " where w = " + std::to_string(writer);
     for (int i = 0; i < writes; ++i) {
-        const unsigned choice = random() % 10;
+        const unsigned choice = random() % 12;
         auto pick = rows.begin();
         if (!rows.empty()) std::advance(pick, static_cast<long>(random() % rows.size()));
         if (rows.empty() || choice < 5) {
@@ -89,6 +92,13 @@ int main(int argc, char** argv) {
         } else if (choice < 9) {
             const int32_t g = generation + 1;
             if (Write(sock, 'G', 0, g, "update kt set g = " + std::to_string(g) + mine)) generation = g;
+        } else if (choice == 10 || (choice == 11 && tables.empty())) {
+            const int32_t n = nextTable++;
+            const std::string name = crash::TableName(writer, n);
+            if (Write(sock, 'T', n, 0, "create table " + name + " (a int, b char(4))")) tables.insert(n);
+        } else if (choice == 11) {
+            const int32_t n = *tables.begin();
+            if (Write(sock, 'Z', n, 0, "drop table " + crash::TableName(writer, n))) tables.erase(n);
         } else {
             // Refused by the unique index: the row must stay as it was.
             const int32_t k = pick->first;
