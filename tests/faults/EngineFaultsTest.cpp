@@ -29,9 +29,7 @@ protected:
         EngineScenario scenario(fAdmin, std::move(body));
         const FaultRunFigures figures = RunUnderEveryFault(scenario);
         EXPECT_GT(figures.failurePoints, 0) << name << " reached no failure point";
-        RecordProperty("failure_points", std::to_string(figures.failurePoints));
-        std::printf("[ figures  ] %s: %ld calls that can fail, %ld failure points tried\n", name,
-                    figures.callsWithoutFaults, figures.failurePoints);
+        ReportFigures(name, figures);
     }
 };
 

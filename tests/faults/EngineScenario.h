@@ -1,5 +1,5 @@
-// Fault scenarios on the engine call surface: a table of rows put in place through the administrative
-// socket, a body written against TmSQLEngine with step helpers that stop the body at the first failing
+// Fault scenarios on the engine call surface: the scenario table (ScenarioTable.h), a body written
+// against TmSQLEngine with step helpers that stop the body at the first failing
 // call (after checking that its result code comes with a readable message), and the recovery that
 // uses, closes and reopens what the body left behind.
 #pragma once
@@ -10,52 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "FaultInjection.h"
-#include "access/AccessFixture.h"
+#include "ScenarioTable.h"
 #include "access/EngineMessages.h"
-#include "access/RecordHelpers.h"
 
 namespace corvane::test {
 
-// The table every engine scenario starts from: k is unique, s has an index of its own, b is a TEXT
-// field.
-inline constexpr const char* ScenarioTable = "t";
-inline constexpr int ScenarioRows = 5;
-inline constexpr uint16_t FieldK = 1, FieldS = 2, FieldN = 3, FieldB = 4;
-
-class EngineScenario : public FaultScenario {
+class EngineScenario : public TableScenario {
 public:
     using Body = std::function<void(EngineScenario&, ScenarioCheckpoints&)>;
 
-    EngineScenario(int adminSocket, Body body) : fAdmin(adminSocket), fBody(std::move(body)) {}
-
-    void Prepare() override {
-        if (m_result* stale = msqlStoreResult()) msqlFreeResult(stale);
-        msqlQuery(fAdmin, "drop table t"); // absent the first time
-        Admin("create table t (k int not null, s char(12), n real, b text(16))");
-        Admin("create unique index tk on t (k)");
-        Admin("create index ts on t (s)");
-        for (int k = 1; k <= ScenarioRows; ++k) {
-            // s runs against k, so that the two indexes order the rows differently.
-            Admin("insert into t values (" + std::to_string(k) + ", 'r" + std::to_string(10 - k) + "', " +
-                  std::to_string(k) + ".5, '" + std::string(static_cast<size_t>(k) * 7, 'a' + k) + "')");
-        }
-    }
+    EngineScenario(int adminSocket, Body body) : TableScenario(adminSocket), fBody(std::move(body)) {}
 
     void Run(ScenarioCheckpoints& checkpoints) override { fBody(*this, checkpoints); }
-
     void Recover(int kind) override;
-
-    // Every row as "k|s|n|b", sorted by k, one per line.
-    std::string State() override {
-        std::vector<std::string> rows = QueryRows(fAdmin, "select k, s, n, b from t");
-        std::sort(rows.begin(), rows.end(),
-                  [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
-        std::string text;
-        for (const std::string& row : rows)
-            text += row + "\n";
-        return text;
-    }
 
     // ---- Step helpers for bodies
 
@@ -153,15 +120,10 @@ public:
     }
 
 private:
-    void Admin(const std::string& sql) {
-        EXPECT_GE(msqlQuery(fAdmin, sql.c_str()), 0) << sql << ": " << ClientErrorText();
-        if (m_result* result = msqlStoreResult()) msqlFreeResult(result);
-    }
     // After a run: every cursor is used if it can be and closed, every statement freed, the database
     // closed; then a new connection reads the table.
     void UseOrClose(hDBICur cursor, int kind);
 
-    int fAdmin;
     Body fBody;
     TmSQLEngine fEngine;
     hDBIDb fDatabase = nullptr;

@@ -15,6 +15,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -117,6 +118,13 @@ struct FaultRunFigures {
     long callsWithoutFaults = 0; // calls that can fail, in the clean run
     long failurePoints = 0;      // runs in which the armed fault was reached
 };
+
+// Prints a scenario's figures (and records them as test properties).
+inline void ReportFigures(const std::string& name, const FaultRunFigures& figures) {
+    ::testing::Test::RecordProperty("failure_points", std::to_string(figures.failurePoints));
+    std::printf("[ figures  ] %s: %ld calls that can fail, %ld failure points tried\n", name.c_str(),
+                figures.callsWithoutFaults, figures.failurePoints);
+}
 
 inline const char* FaultKindName(int kind) {
     switch (kind) {
