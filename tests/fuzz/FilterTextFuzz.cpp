@@ -30,7 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (blob.empty()) return 0;
     corvane::fuzz::NativeTable& table = corvane::fuzz::NativeTable::Get();
-    if (!table.Ready()) return 0;
     // What the host writes, the native layer must accept, save a tree nested deeper than it follows (a
     // long chain of ANDs), which it refuses with its reason.
     try {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,7 +27,7 @@ inline const char* const TableStatements[] = {
     "insert into f values (2, 'SMYTHE', -2.5, 20.00, '06-Mar-1999', '08:00:00', NULL, 8)",
     "insert into f values (3, '', 3.5e10, NULL, NULL, NULL, 'y', 4294967295)",
     "insert into f values (4, NULL, NULL, 5.00, '01-Jan-2000', '23:59:59', NULL, NULL)",
-    "insert into f values (-2147483648, 'Smi%_\\\\', 0.5, 0.5, '29-Feb-2000', '00:00:00', NULL, 0)",
+    "insert into f values (-2147483647, 'Smi%_\\\\', 0.5, 0.5, '29-Feb-2000', '00:00:00', NULL, 0)",
 };
 
 // The native cursor on f and one work buffer per row, made once per process.
@@ -35,21 +37,21 @@ public:
         static NativeTable table;
         return table;
     }
-    bool Ready() const { return fCursor != nullptr; }
     TNativeDataSet& Cursor() { return *fCursor; }
     std::vector<std::vector<uint8_t>>& Rows() { return fRows; }
 
 private:
     NativeTable() {
         std::string pattern = (std::filesystem::temp_directory_path() / "corvane-fuzz.XXXXXX").string();
-        if (!mkdtemp(pattern.data())) return;
+        if (!mkdtemp(pattern.data())) Fail("no temporary folder");
         fDataDir = pattern;
         setenv("MSQL_DATA_DIR", fDataDir.c_str(), 1);
-        if (!TryLoadmSQLLibrary(FUZZ_CLIENT_LIBRARY) || !mSQLLibraryComplete()) return;
+        if (!TryLoadmSQLLibrary(FUZZ_CLIENT_LIBRARY) || !mSQLLibraryComplete()) Fail(mSQLLoadErrorText());
         const int admin = msqlConnect("");
-        if (admin < 0 || msqlCreateDB(admin, "fuzz") < 0 || msqlSelectDB(admin, "fuzz") < 0) return;
+        if (admin < 0 || msqlCreateDB(admin, "fuzz") < 0 || msqlSelectDB(admin, "fuzz") < 0)
+            Fail(ClientErrorText());
         for (const char* statement : TableStatements)
-            if (msqlQuery(admin, statement) < 0) return;
+            if (msqlQuery(admin, statement) < 0) Fail(std::string(statement) + ": " + ClientErrorText());
         msqlClose(admin);
         fConnection = std::make_unique<TNativeConnect>();
         host::TStringList params;
@@ -69,6 +71,12 @@ private:
             }
             fRows.push_back(std::move(row));
         }
+        if (fRows.size() != std::size(TableStatements) - 1) Fail("the rows do not read back");
+    }
+    // Without its table a target would test nothing: it stops at once instead.
+    [[noreturn]] static void Fail(const std::string& why) {
+        std::fprintf(stderr, "the fuzz table cannot be made: %s\n", why.c_str());
+        std::abort();
     }
     ~NativeTable() {
         fCursor.reset();
@@ -112,11 +120,10 @@ private:
     hosttest::MemDataSet* fDataSet = nullptr; // owned by fOwner
 };
 
-// Evaluates the blob against every row of the native table (when it could be made); a blob the filter
+// Evaluates the blob against every row of the native table; a blob the filter
 // check refuses is the expected outcome for most bytes.
 inline void EvaluateBlob(const std::vector<uint8_t>& blob) {
     NativeTable& table = NativeTable::Get();
-    if (!table.Ready()) return;
     try {
         TmSQLFilter filter(&table.Cursor(), reinterpret_cast<const host::CANExpr*>(blob.data()));
         filter.SetActive(true);
