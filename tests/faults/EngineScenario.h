@@ -1,7 +1,7 @@
-// Fault scenarios on the engine call surface: the scenario table (ScenarioTable.h), a body written
-// against TmSQLEngine with step helpers that stop the body at the first failing
-// call (after checking that its result code comes with a readable message), and the recovery that
-// uses, closes and reopens what the body left behind.
+// Fault scenarios on the engine call surface: the scenario table (ScenarioTable.h), a body written against
+// TmSQLEngine with step helpers that stop the body at the first failing call (after checking that its
+// result code comes with a readable message), and the recovery that uses, closes and reopens what the
+// body left behind.
 #pragma once
 
 #include <algorithm>
