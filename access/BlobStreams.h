@@ -15,6 +15,9 @@
 
 namespace corvane {
 
+// Longest TEXT value: a row travels in one packet of at most 128 KiB, so no TEXT value is longer.
+inline constexpr uint32_t MaxTextValueSize = 128 * 1024;
+
 class TBlobStreams {
 public:
     // The handle that refers to no stream.

@@ -3,10 +3,12 @@
 // to by a handle into the cursor's TBlobStreams, until a write stores it or FreeBlob releases it.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "access/BlobStreams.h"
 #include "access/EmSQLException.h"
 #include "access/NativeDataSet.h"
+#include "access/RecordSlots.h"
 
 namespace corvane {
 
@@ -38,14 +40,12 @@ namespace {
 // Presence byte and handle of a TEXT slot (presence byte followed by the 32-bit handle).
 uint32_t SlotHandle(const uint8_t* slot) {
     if (!slot || slot[0] == 0) return TBlobStreams::NoStream;
-    uint32_t handle = 0;
-    std::memcpy(&handle, slot + 1, sizeof handle);
-    return handle;
+    return LoadLE<uint32_t>(slot + 1);
 }
 
 void SetSlotHandle(uint8_t* slot, uint32_t handle) {
     slot[0] = handle == TBlobStreams::NoStream ? 0 : 1;
-    std::memcpy(slot + 1, &handle, sizeof handle);
+    StoreLE(slot + 1, handle);
 }
 
 } // namespace
@@ -130,7 +130,13 @@ void TNativeDataSet::PutBlob(uint8_t* record, uint16_t number, uint32_t offset, 
                              const uint8_t* source) {
     TmSQLField* field = BlobField(record, number);
     if (length > 0 && !source) throw EmSQLException(DBIERR_INVALIDPARAM);
-    host::TMemoryStream& stream = RequireEditStream(field, nullptr);
+    // Refused before anything is allocated: no TEXT value can reach that far.
+    if (static_cast<uint64_t>(offset) + length > MaxTextValueSize)
+        throw EmSQLException(DBIERR_INVALIDPARAM,
+                             "A TEXT value holds at most " + std::to_string(MaxTextValueSize) + " bytes");
+    // A value being edited starts as the row's text, so that a write at an offset keeps what lies
+    // before it.
+    host::TMemoryStream& stream = RequireEditStream(field, field->GetNull() ? nullptr : RowText(field));
     stream.Seek(offset, host::soBeginning);
     if (length > 0)
         stream.WriteBuffer(source, length);

@@ -1,9 +1,10 @@
 // EmSQLException, the exception of the whole native access layer, and the helpers that raise it.
 //
 // The engine call surface turns an EmSQLException into a result code: the error code itself when the
-// exception was made from a result code (table-code flag set), otherwise DBIERR_NATIVE with the native
-// message kept as the error text. The exception is silent (it derives from host::EAbort) and its
-// inherited message is always empty; its text travels in the native message.
+// exception was made from a result code (table-code flag set), otherwise DBIERR_NATIVE; either way the
+// native message is kept as the error text (for a coded failure it is the detail behind the code). The
+// exception is silent (it derives from host::EAbort) and its inherited message is always empty; its text
+// travels in the native message.
 #pragma once
 
 #include <string>

@@ -661,9 +661,10 @@ DBIResult TmSQLEngine::NativeToAnsi(char* dest, const char* source, size_t lengt
 
 DBIResult TmSQLEngine::CheckError(const EmSQLException& error) {
     if (error.HasTableCode()) {
-        // A coded failure has its message in the table: a server text kept from an earlier failure
-        // would be shown in its place.
-        fNativeErrorMsg.clear();
+        // A coded failure has its message in the table; its own text (which part of a filter is
+        // malformed, which value mSQL cannot store) is the detail, and without one no server text
+        // kept from an earlier failure may stand in for it.
+        fNativeErrorMsg = error.GetNativeErrorMsg();
         return error.ErrorCode();
     }
     fNativeErrorMsg = error.GetNativeErrorMsg();

@@ -3,7 +3,8 @@
 // Every operation takes opaque handles and the descriptor records of the emulated engine, forwards the
 // work to a TNativeConnect or TNativeDataSet, and returns a result code instead of raising: 0 for
 // success, the exception's code for a native failure that carries one, DBIERR_NATIVE for a client
-// failure (whose text is kept as the engine's native error message). Exceptions other than
+// failure. The failure's text (the client's, or the detail of a coded failure) is kept as the engine's
+// native error message. Exceptions other than
 // EmSQLException (host conversion errors, out of memory) pass through unchanged. Every handle an
 // operation uses is checked: a null handle gives DBIERR_INVALIDHNDL (DBIERR_INVALIDPARAM for the
 // property calls), never a crash.
@@ -221,16 +222,16 @@ public:
 
     // ---- Error family
 
-    // The code of error as an operation returns it: a table-coded error gives its code and clears the
-    // native error message, any other keeps its text as the native error message and gives
-    // DBIERR_NATIVE.
+    // The code of error as an operation returns it: a table-coded error gives its code, any other
+    // DBIERR_NATIVE. Either way the exception's text (empty for a code without detail) becomes the
+    // native error message.
     DBIResult CheckError(const EmSQLException& error);
     // message := the native error message; returns code.
     DBIResult GetErrorString(DBIResult code, std::string& message);
     // nativeError := -100, message := "Error"; returns 0.
     DBIResult GetErrorEntry(DBIResult code, int32_t& nativeError, std::string& message);
-    // The text of the last client failure, kept through later successful operations and cleared by a
-    // failure that carries a table code.
+    // The text of the last failure: the client's text, or the detail of a coded failure (empty when
+    // it has none). Kept through later successful operations.
     const std::string& GetNativeErrorMsg() const { return fNativeErrorMsg; }
 
 private:

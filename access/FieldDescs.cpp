@@ -7,6 +7,7 @@
 
 #include "access/EmSQLException.h"
 #include "access/NativeDataSet.h"
+#include "access/RecordSlots.h"
 #include "client/ValueConversions.h"
 #include "client/msqlBinding.h"
 #include "host/Messages.h"
@@ -20,18 +21,6 @@ namespace {
 constexpr int32_t MaxDayNumber = 3652059;
 // Longest column name the cursor reports.
 constexpr size_t MaxColumnNameLength = 255;
-
-template <class T>
-void StoreValue(uint8_t* target, const T& value) {
-    std::memcpy(target, &value, sizeof value);
-}
-
-template <class T>
-T LoadValue(const void* source) {
-    T value;
-    std::memcpy(&value, source, sizeof value);
-    return value;
-}
 
 } // namespace
 
@@ -62,20 +51,20 @@ void TmSQLField::SetBuffer(uint8_t* record) {
 }
 
 bool TmSQLField::GetNull() const {
-    return fStatusAddress && LoadValue<uint16_t>(fStatusAddress) == StatusNull;
+    return fStatusAddress && LoadLE<uint16_t>(fStatusAddress) == StatusNull;
 }
 
 void TmSQLField::SetNull(bool value) {
-    if (fStatusAddress) StoreValue<uint16_t>(fStatusAddress, value ? StatusNull : StatusNotNull);
+    if (fStatusAddress) StoreLE<uint16_t>(fStatusAddress, value ? StatusNull : StatusNotNull);
 }
 
 bool TmSQLField::GetChanged() const {
-    return !fStatusAddress || LoadValue<uint32_t>(fStatusAddress + StatusChangedOffset) != StatusUnchanged;
+    return !fStatusAddress || LoadLE<uint32_t>(fStatusAddress + StatusChangedOffset) != StatusUnchanged;
 }
 
 void TmSQLField::SetChanged(bool value) {
     if (fStatusAddress)
-        StoreValue<uint32_t>(fStatusAddress + StatusChangedOffset, value ? StatusChanged : StatusUnchanged);
+        StoreLE<uint32_t>(fStatusAddress + StatusChangedOffset, value ? StatusChanged : StatusUnchanged);
 }
 
 uint8_t* TmSQLField::FieldValue() const {
@@ -249,6 +238,19 @@ void TNativeDataSet::GetVchkDesc(uint16_t number, VCHKDesc& target) {
     target = fFieldDescs->GetField(number)->Vchk();
 }
 
+int64_t TNativeDataSet::LayoutWorkBufferSize() const {
+    int64_t size = 0;
+    for (const TColumnLayout& column : fColumns)
+        size += column.width + 1 + StatusSlotSize;
+    return size + 1 + BookmarkSize;
+}
+
+const std::string& TNativeDataSet::ColumnName(int index) const {
+    static const std::string none;
+    return index >= 0 && index < static_cast<int>(fColumns.size()) ? fColumns[static_cast<size_t>(index)].name
+                                                                   : none;
+}
+
 bool TNativeDataSet::ReadColumnLayout() {
     std::vector<TColumnLayout> columns;
     const int count = FieldCount();
@@ -257,7 +259,7 @@ bool TNativeDataSet::ReadColumnLayout() {
         const m_field* info = GetFieldInfo(i);
         const int type = info ? info->type : 0;
         const int length = info ? info->length : 0;
-        columns.push_back({type, length, mSQLTypeToFieldType(type, length).size});
+        columns.push_back({FieldName(i), type, length, mSQLTypeToFieldType(type, length).size});
     }
     const bool changed = columns != fColumns;
     fColumns.swap(columns);
@@ -321,7 +323,7 @@ void TNativeDataSet::InternalReadBuffer() {
             case INT_TYPE:
             case UINT_TYPE:
                 slot[0] = 1;
-                StoreValue(slot + 1, fRowValues[i].integer);
+                StoreLE(slot + 1, fRowValues[i].integer);
                 break;
             case CHAR_TYPE:
                 slot[0] = 1;
@@ -332,7 +334,7 @@ void TNativeDataSet::InternalReadBuffer() {
             case DATE_TYPE:
             case TIME_TYPE:
                 slot[0] = 1;
-                StoreValue(slot + 1, fRowValues[i].real);
+                StoreLE(slot + 1, fRowValues[i].real);
                 break;
             case TEXT_TYPE:
                 break; // no edit stream: the text is reached through the blob operations
@@ -375,7 +377,7 @@ void TNativeDataSet::AdjustNativeField(const TmSQLField* field, const uint8_t* s
     switch (field->NativeType()) {
     case INT_TYPE:
     case UINT_TYPE:
-        std::memcpy(out, data, sizeof(int32_t));
+        StoreLE(out, LoadLE<int32_t>(data));
         break;
     case CHAR_TYPE: {
         const size_t limit = std::min<size_t>(field->NativeSize(), field->FieldLength());
@@ -386,17 +388,17 @@ void TNativeDataSet::AdjustNativeField(const TmSQLField* field, const uint8_t* s
     }
     case REAL_TYPE:
     case MONEY_TYPE:
-        std::memcpy(out, data, sizeof(double));
+        StoreLE(out, LoadLE<double>(data));
         break;
     case DATE_TYPE: {
-        const int32_t day = static_cast<int32_t>(std::trunc(LoadValue<double>(data))) + DateDelta;
-        StoreValue(out, day);
+        const int32_t day = static_cast<int32_t>(std::trunc(LoadLE<double>(data))) + DateDelta;
+        StoreLE(out, day);
         break;
     }
     case TIME_TYPE: {
-        const int64_t msecs = std::llround(LoadValue<double>(data) * MSecsPerDay);
+        const int64_t msecs = std::llround(LoadLE<double>(data) * MSecsPerDay);
         const int32_t timeOfDay = static_cast<int32_t>(((msecs % MSecsPerDay) + MSecsPerDay) % MSecsPerDay);
-        StoreValue(out, timeOfDay);
+        StoreLE(out, timeOfDay);
         break;
     }
     default:
@@ -406,6 +408,19 @@ void TNativeDataSet::AdjustNativeField(const TmSQLField* field, const uint8_t* s
 }
 
 void TNativeDataSet::AdjustHostField(const TmSQLField* field, uint8_t* slot, const void* source) const {
+    // A value mSQL cannot carry is refused before the slot is touched, never stored as something else.
+    if (field->NativeType() == DATE_TYPE) {
+        const int32_t day = LoadLE<int32_t>(source);
+        if (day < 1 || day > MaxDayNumber)
+            throw EmSQLException(DBIERR_INVALIDPARAM,
+                                 "The date for field '" + field->GetFieldName() +
+                                     "' lies outside the years 1 to 9999 that mSQL can store");
+    } else if (field->NativeType() == TIME_TYPE) {
+        const int32_t msecs = LoadLE<int32_t>(source);
+        if (msecs < 0 || msecs >= MSecsPerDay)
+            throw EmSQLException(DBIERR_INVALIDPARAM,
+                                 "The time for field '" + field->GetFieldName() + "' is not a time of day");
+    }
     const size_t width = field->FieldLength();
     std::memset(slot, 0, width + 1);
     slot[0] = 1;
@@ -413,27 +428,22 @@ void TNativeDataSet::AdjustHostField(const TmSQLField* field, uint8_t* slot, con
     switch (field->NativeType()) {
     case INT_TYPE:
     case UINT_TYPE:
-        if (width >= sizeof(int32_t)) std::memcpy(data, source, sizeof(int32_t));
+        if (width >= sizeof(int32_t)) StoreLE(data, LoadLE<int32_t>(source));
         break;
     case CHAR_TYPE:
         std::memcpy(data, source, strnlen(static_cast<const char*>(source), width));
         break;
     case REAL_TYPE:
     case MONEY_TYPE:
-        if (width >= sizeof(double)) std::memcpy(data, source, sizeof(double));
+        if (width >= sizeof(double)) StoreLE(data, LoadLE<double>(source));
         break;
-    case DATE_TYPE: {
-        const int32_t day = LoadValue<int32_t>(source);
-        if (day >= 1 && day <= MaxDayNumber && width >= sizeof(double))
-            StoreValue(data, static_cast<double>(day - DateDelta));
+    case DATE_TYPE:
+        if (width >= sizeof(double)) StoreLE(data, static_cast<double>(LoadLE<int32_t>(source) - DateDelta));
         break;
-    }
-    case TIME_TYPE: {
-        const int32_t msecs = LoadValue<int32_t>(source);
-        if (msecs >= 0 && msecs < MSecsPerDay && width >= sizeof(double))
-            StoreValue(data, static_cast<double>(msecs) / MSecsPerDay);
+    case TIME_TYPE:
+        if (width >= sizeof(double))
+            StoreLE(data, static_cast<double>(LoadLE<int32_t>(source)) / MSecsPerDay);
         break;
-    }
     default:
         break; // TEXT and unknown types: the data stays zero
     }

@@ -11,8 +11,9 @@
 //                     2 unused bytes, changed flag (32 bits, 0xFFFFFFFF = changed)
 //   R + 1 + 8n        the bookmark: the 0-based row number, signed 64-bit little-endian
 //
-// Work buffer size: R + 1 + 8n + 8. Widths: INT and UINT 4 (int32), CHAR the declared length (text,
-// zero byte after a shorter value), REAL and MONEY 8 (double), DATE and TIME 8 (date-time double),
+// Work buffer size: R + 1 + 8n + 8, at most 65535 (MaxWorkBufferSize): a cursor whose columns need a
+// larger one refuses to open with DBIERR_RECTOOBIG. Widths: INT and UINT 4 (int32), CHAR the declared length
+// (text, zero byte after a shorter value), REAL and MONEY 8 (double), DATE and TIME 8 (date-time double),
 // TEXT 4 (reference to a blob edit stream; a row read leaves it zero), other types 0.
 //
 // The host representation that NativeToHost / HostToNative exchange: INT/UINT int32; CHAR a
@@ -32,6 +33,8 @@ class TNativeDataSet;
 
 // Size of one status slot of the work buffer.
 inline constexpr int StatusSlotSize = 8;
+// Largest work buffer: its size and every offset in it fit the 16-bit fields of FLDDesc and CURProps.
+inline constexpr int64_t MaxWorkBufferSize = 0xFFFF;
 // Null indicator values of a status slot.
 inline constexpr uint16_t StatusNull = 0xFFFF;
 inline constexpr uint16_t StatusNotNull = 0;

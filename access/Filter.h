@@ -10,8 +10,9 @@
 //
 // Evaluation semantics (one record at a time, nothing allocated per record):
 //   - field nodes read the named column (name matched ignoring ASCII case) from the work buffer:
-//     INT/UINT integers, CHAR texts (in place), REAL/MONEY floats, DATE and TIME date-times; a null
-//     column is Null; a present TEXT or unknown-type column is present but comparable with nothing;
+//     INT integers, UINT unsigned integers, CHAR texts (in place), REAL/MONEY floats, DATE and TIME
+//     date-times; a null column is Null; a present TEXT or unknown-type column is present but
+//     comparable with nothing; fldUINT16 and fldUINT32 constants are unsigned too;
 //   - dates are whole days, times a time of day on day zero: dates compare with dates and times with
 //     times, and the clock is never read;
 //   - comparisons follow the host's variant rules: Null equals only Null (so <> with one Null operand

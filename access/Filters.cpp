@@ -8,6 +8,7 @@
 
 #include "access/EmSQLException.h"
 #include "access/NativeDataSet.h"
+#include "access/RecordSlots.h"
 #include "client/msqlABI.h"
 #include "host/DateTime.h"
 #include "host/SysUtils.h"
@@ -41,13 +42,6 @@ size_t NodeSize(uint32_t nodeClass) {
     default:
         return HeaderSize;
     }
-}
-
-template <class T>
-T Load(const uint8_t* source) {
-    T value;
-    std::memcpy(&value, source, sizeof value);
-    return value;
 }
 
 char UpperAscii(char c) {
@@ -289,7 +283,7 @@ TmSQLFilter::TmSQLFilter(TNativeDataSet* owner, const CANExpr* expression, pfGEN
     : fOwner(owner), fCallback(callback), fClientData(clientData) {
     if (!expression) return;
     const auto* source = reinterpret_cast<const uint8_t*>(expression);
-    const uint16_t totalSize = Load<uint16_t>(source + offsetof(CANExpr, iTotalSize));
+    const uint16_t totalSize = LoadLE<uint16_t>(source + offsetof(CANExpr, iTotalSize));
     if (totalSize == 0) return;
     if (totalSize < sizeof(CANExpr))
         Malformed("its size " + std::to_string(totalSize) + " is smaller than the header");
@@ -313,7 +307,7 @@ void TmSQLFilter::Malformed(const std::string& what) {
 }
 
 uint16_t TmSQLFilter::Word(size_t position) const {
-    return Load<uint16_t>(fBlob.get() + position);
+    return LoadLE<uint16_t>(fBlob.get() + position);
 }
 
 size_t TmSQLFilter::NodePosition(size_t offset, size_t size, std::vector<uint8_t>& seen) const {
@@ -330,8 +324,8 @@ int TmSQLFilter::PrepareNode(size_t offset, int depth, std::vector<uint8_t>& see
         Malformed("nodes are nested more than " + std::to_string(MaxExpressionDepth) + " deep");
     const size_t position = NodePosition(offset, HeaderSize, seen);
     TNode node;
-    node.nodeClass = Load<uint32_t>(fBlob.get() + position);
-    node.op = Load<uint32_t>(fBlob.get() + position + sizeof(uint32_t));
+    node.nodeClass = LoadLE<uint32_t>(fBlob.get() + position);
+    node.op = LoadLE<uint32_t>(fBlob.get() + position + sizeof(uint32_t));
     if (node.nodeClass > nodeLISTELEM)
         Malformed("the node at offset " + std::to_string(offset) + " has the unknown class " +
                   std::to_string(node.nodeClass));
@@ -375,8 +369,8 @@ int TmSQLFilter::PrepareList(size_t offset, int depth, std::vector<uint8_t>& see
     for (size_t element = offset;;) {
         const size_t position = NodePosition(element, sizeof(CANListElem), seen);
         TNode node;
-        node.nodeClass = Load<uint32_t>(fBlob.get() + position);
-        node.op = Load<uint32_t>(fBlob.get() + position + sizeof(uint32_t));
+        node.nodeClass = LoadLE<uint32_t>(fBlob.get() + position);
+        node.op = LoadLE<uint32_t>(fBlob.get() + position + sizeof(uint32_t));
         if (node.nodeClass != nodeLISTELEM)
             Malformed("the list element at offset " + std::to_string(element) + " is not a list element");
         node.operand1 = PrepareNode(Word(position + HeaderSize), depth + 1, seen);
@@ -414,28 +408,28 @@ TFilterValue TmSQLFilter::DecodeConstant(uint16_t type, size_t offset) const {
     case fldZSTRING:
         return TFilterValue::Text(LiteralText(offset));
     case fldDATE:
-        return TFilterValue::DateTime(static_cast<int64_t>(Load<int32_t>(LiteralBytes(offset, 4))) *
+        return TFilterValue::DateTime(static_cast<int64_t>(LoadLE<int32_t>(LiteralBytes(offset, 4))) *
                                       MSecsPerDay);
     case fldBOOL:
-        return TFilterValue::Boolean(Load<uint16_t>(LiteralBytes(offset, 2)) != 0);
+        return TFilterValue::Boolean(LoadLE<uint16_t>(LiteralBytes(offset, 2)) != 0);
     case fldINT16:
-        return TFilterValue::Integer(Load<int16_t>(LiteralBytes(offset, 2)));
+        return TFilterValue::Integer(LoadLE<int16_t>(LiteralBytes(offset, 2)));
     case fldINT32:
-        return TFilterValue::Integer(Load<int32_t>(LiteralBytes(offset, 4)));
+        return TFilterValue::Integer(LoadLE<int32_t>(LiteralBytes(offset, 4)));
     case fldFLOAT:
-        return TFilterValue::Float(Load<double>(LiteralBytes(offset, 8)));
+        return TFilterValue::Float(LoadLE<double>(LiteralBytes(offset, 8)));
     case fldTIME:
-        return TFilterValue::DateTime(Load<uint32_t>(LiteralBytes(offset, 4)));
+        return TFilterValue::DateTime(LoadLE<uint32_t>(LiteralBytes(offset, 4)));
     case fldTIMESTAMP: {
-        const double msecs = std::round(Load<double>(LiteralBytes(offset, 8)));
+        const double msecs = std::round(LoadLE<double>(LiteralBytes(offset, 8)));
         if (!std::isfinite(msecs) || std::fabs(msecs) > 9.0e18)
             Malformed("the time stamp at literal offset " + std::to_string(offset) + " is out of range");
         return TFilterValue::DateTime(static_cast<int64_t>(msecs));
     }
     case fldUINT16:
-        return TFilterValue::Integer(Load<uint16_t>(LiteralBytes(offset, 2)));
+        return TFilterValue::Integer(LoadLE<uint16_t>(LiteralBytes(offset, 2)));
     case fldUINT32:
-        return TFilterValue::Integer(Load<uint32_t>(LiteralBytes(offset, 4)));
+        return TFilterValue::Integer(LoadLE<uint32_t>(LiteralBytes(offset, 4)));
     default:
         return TFilterValue::Null(); // BCD, bytes and other literal types are not evaluated
     }
@@ -587,8 +581,11 @@ bool TmSQLFilter::FieldNode(TNode& node, TFilterValue& value) {
     }
     switch (type) {
     case INT_TYPE:
+        value = TFilterValue::Integer(LoadLE<int32_t>(data));
+        return true;
     case UINT_TYPE:
-        value = TFilterValue::Integer(Load<int32_t>(data));
+        // The slot holds the column's 32 bits: an unsigned column compares them unsigned.
+        value = TFilterValue::Integer(LoadLE<uint32_t>(data));
         return true;
     case CHAR_TYPE: {
         const size_t limit = std::min<size_t>(field->NativeSize(), field->FieldLength());
@@ -598,7 +595,7 @@ bool TmSQLFilter::FieldNode(TNode& node, TFilterValue& value) {
     }
     case REAL_TYPE:
     case MONEY_TYPE:
-        value = TFilterValue::Float(Load<double>(data));
+        value = TFilterValue::Float(LoadLE<double>(data));
         return true;
     default: {
         // DATE gives the host day number, TIME the milliseconds of the day (on day zero).

@@ -47,17 +47,6 @@ std::vector<std::string> SplitFieldList(const std::string& text) {
     return entries;
 }
 
-// The column-0 texts of every row of a list result, in server order. Walks the row nodes, so that a
-// client library that leaves the row count at 0 (as some mSQL 4 clients do) is read correctly.
-std::vector<std::string> ListTexts(const m_result* result) {
-    std::vector<std::string> texts;
-    for (const m_data* node = result ? result->queryData : nullptr; node; node = node->next) {
-        const char* text = node->width > 0 && node->data ? node->data[0] : nullptr;
-        texts.emplace_back(text ? text : "");
-    }
-    return texts;
-}
-
 } // namespace
 
 // ---- TmSQLIndex
@@ -204,16 +193,19 @@ void TNativeDataSet::ReadIndexes() {
         };
 
         for (const TListedIndex& index : listed) {
+            // The listing's row nodes are walked (GetList), so that a client library that leaves the row
+            // count at 0 (as some mSQL 4 clients do) is read correctly.
             const TResultPtr rows(msqlListIndex(fConnect->Socket(), table.c_str(), index.name.c_str()));
             if (!rows) ListingLost(fConnect);
-            const std::vector<std::string> texts = ListTexts(rows.get());
+            host::TStringList texts;
+            fConnect->GetList(rows.get(), texts);
             // mSQL 2 lists the index kind ("avl") and then the key fields; mSQL 4 lists the kind (which
             // may be empty or "cpi"), the entry count and the distinct-key count before them. Only the
             // texts that name a column of the table are key fields.
             std::vector<uint16_t> numbers;
             bool complete = true;
-            for (size_t i = 0; i < texts.size(); ++i) {
-                const std::string& text = texts[i];
+            for (int i = 0; i < texts.Count(); ++i) {
+                const std::string text = texts.Strings(i);
                 if (i == 0 && (text == "avl" || text == "cpi")) continue;
                 if (!isColumn(text)) continue;
                 // The key field must be a field of this cursor (a statement may select fewer columns
@@ -296,25 +288,33 @@ void TNativeDataSet::SwitchToIndex(const char* indexName, const char* /*tagName*
 void TNativeDataSet::SetKeyNumber(int16_t n) {
     const uint16_t number = n > 0 ? static_cast<uint16_t>(n) : 0;
     if (number == fKeyNumber) return;
+    const uint16_t previous = fKeyNumber;
+    host::TStringList previousOrder;
+    previousOrder.AddStrings(*fOrderList);
     fOrderList->Clear();
     if (number >= 1 && GetIndexCount() >= number) {
         const IDXDesc& desc = fIndexes->GetIndex(number)->Desc();
         fOrderList->Add("ORDER BY ");
         for (int i = 0; i < desc.iFldsInKey; ++i) {
-            std::string name = FieldName(desc.aiKeyFld[i] - 1);
+            std::string name = ColumnName(desc.aiKeyFld[i] - 1);
             if (i + 1 < desc.iFldsInKey) name += ',';
             fOrderList->Add(name);
         }
     }
     fKeyNumber = number;
-    ReOpenTable();
-}
-
-void TNativeDataSet::ReOpenTable() {
-    OpenTable();
+    try {
+        ReOpenTable();
+    } catch (...) {
+        // The order in force stays the one the cursor re-runs, and a retry of the switch runs again.
+        fKeyNumber = previous;
+        fOrderList->Clear();
+        fOrderList->AddStrings(previousOrder);
+        throw;
+    }
 }
 
 void TNativeDataSet::SettoSeqNo(int32_t n) {
+    CompleteReread();
     fRecordLocked = false;
     fRecNo = n < 0 ? 1 : n;
     CurrentRecord(fRecNo);
@@ -379,7 +379,7 @@ void TNativeDataSet::SetRange(bool keyItself, uint16_t fields1, uint16_t /*len1*
             }
             if (blank) continue; // a null bound field restricts nothing
             std::string entry = fRangeList->Count() == 0 ? "where " : "and ";
-            entry += FieldName(field->FieldNumber() - 1);
+            entry += ColumnName(field->FieldNumber() - 1);
             entry += op;
             if (AppendHostLiteral(field, value, entry)) fRangeList->Add(entry);
         }

@@ -5,6 +5,7 @@
 // re-runs its statement to fetch the changed result and finds its place again.
 #include "access/ModifySQL.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "access/EmSQLException.h"
 #include "access/NativeDataSet.h"
+#include "access/RecordSlots.h"
 #include "client/ValueConversions.h"
 #include "client/msqlBinding.h"
 #include "host/Exceptions.h"
@@ -23,6 +25,9 @@ namespace corvane {
 namespace {
 
 constexpr int SecondsPerDay = 86400;
+// The dates mSQL can carry: 0001-01-01 to 9999-12-31, as date-time values.
+constexpr double FirstDate = -693593;
+constexpr double LastDate = 2958465;
 
 // English month abbreviations, the only ones mSQL reads; used when the month table is not filled.
 constexpr const char* EnglishMonths[13] = {"",    "Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -37,17 +42,31 @@ std::string TimeTextFromSeconds(int64_t seconds) {
     return text;
 }
 
-// Second of the day of a date-time value's time part, rounded.
+// Second of the day of a date-time value's time part, rounded; a time that rounds to 24:00:00 stays on
+// its day as its last second.
 int64_t SecondsOfDay(host::TDateTime value) {
     const double fraction = std::fabs(value - std::trunc(value));
-    return std::llround(fraction * SecondsPerDay);
+    return std::min<int64_t>(std::llround(fraction * SecondsPerDay), SecondsPerDay - 1);
 }
 
-template <class T>
-T LoadValue(const void* source) {
-    T value;
-    std::memcpy(&value, source, sizeof value);
-    return value;
+// Second of the day of a host time (milliseconds since midnight), rounded as SecondsOfDay.
+int64_t SecondsOfMilliseconds(int32_t msecs) {
+    return std::min<int64_t>((static_cast<int64_t>(msecs) + 500) / 1000, SecondsPerDay - 1);
+}
+
+// Whether value's date lies in the years mSQL can carry.
+bool DateInRange(host::TDateTime value) {
+    const double date = std::trunc(value);
+    return date >= FirstDate && date <= LastDate;
+}
+
+// The row a write means changed or vanished since it was read: nothing is saved.
+[[noreturn]] void RowNotFound() {
+    throw EmSQLException(DBIERR_KEYORRECDELETED, "The row was changed or deleted since it was read");
+}
+
+[[noreturn]] void RefuseZeroByte(const std::string& what) {
+    throw EmSQLException(DBIERR_INVALIDPARAM, what + " contains a zero byte, which mSQL cannot store");
 }
 
 } // namespace
@@ -59,7 +78,7 @@ std::string mSQLQuote(std::string_view text) {
     quoted.reserve(text.size() + 2);
     quoted += '\'';
     for (const char c : text) {
-        if (c == '\0') break;
+        if (c == '\0') RefuseZeroByte("A text");
         if (c == '\'' || c == '\\') quoted += '\\';
         quoted += c;
     }
@@ -80,6 +99,9 @@ std::string mSQLFloatText(double value) {
 }
 
 std::string mSQLDateText(host::TDateTime value) {
+    if (!DateInRange(value))
+        throw EmSQLException(DBIERR_INVALIDPARAM,
+                             "A date lies outside the years 1 to 9999 that mSQL can store");
     int year = 0, month = 0, day = 0;
     host::DecodeDate(value, year, month, day);
     std::string name = GetMonthNameFromNum(month);
@@ -96,7 +118,12 @@ std::string mSQLTimeText(host::TDateTime value) {
 std::string ParamLiteral(const host::TParam& param) {
     if (param.IsNull()) return "NULL";
     const host::Variant value = param.Value();
-    if (value.IsArray()) return mSQLQuote(value.AsString()); // raises the host's conversion error
+    const auto quoted = [&param](const std::string& text) {
+        if (text.find('\0') != std::string::npos)
+            RefuseZeroByte("The value of parameter '" + param.Name() + "'");
+        return mSQLQuote(text);
+    };
+    if (value.IsArray()) return quoted(value.AsString()); // raises the host's conversion error
     switch (value.VarType()) {
     case host::varEmpty:
     case host::varNull:
@@ -112,9 +139,12 @@ std::string ParamLiteral(const host::TParam& param) {
         return mSQLFloatText(value.AsCurrency());
     case host::varDate: {
         const host::TDateTime dateTime = value.AsDateTime();
+        if (!DateInRange(dateTime))
+            throw EmSQLException(DBIERR_INVALIDPARAM,
+                                 "The date of parameter '" + param.Name() +
+                                     "' lies outside the years 1 to 9999 that mSQL can store");
         const host::TFieldType type = param.DataType();
-        const int64_t seconds = SecondsOfDay(dateTime);
-        const bool hasTime = seconds != 0 && seconds != SecondsPerDay;
+        const bool hasTime = SecondsOfDay(dateTime) != 0;
         const bool hasDate = std::trunc(dateTime) != 0;
         if (type == host::ftDate || (type != host::ftTime && !hasTime))
             return mSQLQuote(mSQLDateText(dateTime));
@@ -124,7 +154,7 @@ std::string ParamLiteral(const host::TParam& param) {
     case host::varBoolean:
         return value.AsBoolean() ? "'Y'" : "'N'";
     default:
-        return mSQLQuote(value.AsString());
+        return quoted(value.AsString());
     }
 }
 
@@ -152,24 +182,24 @@ std::string SubstituteParams(const host::TParams& params, std::string_view sql) 
 bool TNativeDataSet::AppendHostLiteral(const TmSQLField* field, const void* value, std::string& out) const {
     switch (field->NativeType()) {
     case INT_TYPE:
-        out += std::to_string(LoadValue<int32_t>(value));
+        out += std::to_string(LoadLE<int32_t>(value));
         return true;
     case UINT_TYPE:
         // The slot holds the column's 32 bits; an unsigned column reads them unsigned.
-        out += std::to_string(LoadValue<uint32_t>(value));
+        out += std::to_string(LoadLE<uint32_t>(value));
         return true;
     case CHAR_TYPE:
         out += mSQLQuote(static_cast<const char*>(value));
         return true;
     case REAL_TYPE:
     case MONEY_TYPE:
-        out += mSQLFloatText(LoadValue<double>(value));
+        out += mSQLFloatText(LoadLE<double>(value));
         return true;
     case DATE_TYPE:
-        out += mSQLQuote(mSQLDateText(static_cast<double>(LoadValue<int32_t>(value) - DateDelta)));
+        out += mSQLQuote(mSQLDateText(static_cast<double>(LoadLE<int32_t>(value) - DateDelta)));
         return true;
     case TIME_TYPE:
-        out += mSQLQuote(TimeTextFromSeconds((static_cast<int64_t>(LoadValue<int32_t>(value)) + 500) / 1000));
+        out += mSQLQuote(TimeTextFromSeconds(SecondsOfMilliseconds(LoadLE<int32_t>(value))));
         return true;
     default:
         return false; // TEXT and types without a literal form
@@ -179,7 +209,7 @@ bool TNativeDataSet::AppendHostLiteral(const TmSQLField* field, const void* valu
 std::string TNativeDataSet::EditStreamText(TmSQLField* field) {
     const uint8_t* slot = field->FieldValue();
     uint32_t handle = TBlobStreams::NoStream;
-    if (slot && slot[0] != 0) std::memcpy(&handle, slot + 1, sizeof handle);
+    if (slot && slot[0] != 0) handle = LoadLE<uint32_t>(slot + 1);
     if (handle == TBlobStreams::NoStream) return std::string();
     host::TMemoryStream* stream = EditStream(field);
     // A stale handle would silently write an empty text over the stored one.
@@ -195,7 +225,10 @@ bool TNativeDataSet::AppendFieldLiteral(TmSQLField* field, uint8_t* record, std:
     if (field->FieldType() == fldBLOB) {
         if (field->NativeType() != TEXT_TYPE) return false;
         // The whole text is sent: a TEXT column's declared length is only the part kept in the row.
-        out += mSQLQuote(EditStreamText(field));
+        const std::string text = EditStreamText(field);
+        if (text.find('\0') != std::string::npos)
+            RefuseZeroByte("The text of field '" + ColumnName(field->FieldNumber() - 1) + "'");
+        out += mSQLQuote(text);
         return true;
     }
     uint8_t* value = HostValueBuffer();
@@ -205,7 +238,7 @@ bool TNativeDataSet::AppendFieldLiteral(TmSQLField* field, uint8_t* record, std:
     return AppendHostLiteral(field, value, out);
 }
 
-std::string TNativeDataSet::KeyConditions(uint8_t* record) {
+std::string TNativeDataSet::KeyConditions(uint8_t* record, std::string* firstField) {
     std::vector<uint16_t> numbers;
     uint16_t count = 0;
     GetKeys(false, numbers, count);
@@ -214,12 +247,13 @@ std::string TNativeDataSet::KeyConditions(uint8_t* record) {
         TmSQLField* field = fFieldDescs->GetField(number);
         if (field->FieldType() == fldBLOB) continue;
         field->SetBuffer(record);
-        std::string condition = FieldName(number - 1) + "=";
+        std::string condition = ColumnName(number - 1) + "=";
         // A null key field is tested with mSQL's null test, so that it still narrows the rows.
         if (field->GetNull())
             condition += "NULL";
         else if (!AppendFieldLiteral(field, record, condition))
             continue;
+        if (conditions.empty() && firstField) *firstField = ColumnName(number - 1);
         if (!conditions.empty()) conditions += " AND ";
         conditions += condition;
     }
@@ -240,14 +274,14 @@ std::string TNativeDataSet::GetInsertSQL(const std::string& table, uint8_t* newR
             names += ", ";
             values += ", ";
         }
-        names += FieldName(field->FieldNumber() - 1);
+        names += ColumnName(field->FieldNumber() - 1);
         values += literal;
     }
     if (names.empty()) {
         // A record without any value still is a row the user posted: it is inserted with NULLs (the
         // server refuses it when a column must have a value).
         if (fFieldDescs->Count() == 0) return std::string();
-        names = FieldName(fFieldDescs->Field(0)->FieldNumber() - 1);
+        names = ColumnName(fFieldDescs->Field(0)->FieldNumber() - 1);
         values = "NULL";
     }
     return "INSERT INTO " + table + " (" + names + ") VALUES (" + values + ")";
@@ -260,7 +294,7 @@ std::string TNativeDataSet::GetUpdateSQL(const std::string& table, uint8_t* oldR
         TmSQLField* field = fFieldDescs->Field(i);
         field->SetBuffer(newRecord);
         if (!field->GetChanged()) continue;
-        std::string assignment = FieldName(field->FieldNumber() - 1) + "=";
+        std::string assignment = ColumnName(field->FieldNumber() - 1) + "=";
         if (field->GetNull())
             assignment += "NULL";
         else if (!AppendFieldLiteral(field, newRecord, assignment))
@@ -284,7 +318,7 @@ std::string TNativeDataSet::GetDeleteSQL(const std::string& table, uint8_t* oldR
 
 // ---- Record writes
 
-int32_t TNativeDataSet::ExecuteWrite(const std::string& sql) {
+int32_t TNativeDataSet::ExecuteOnTemporaryCursor(const std::string& sql) {
     if (!fConnect) throw EmSQLException(DBIERR_INVALIDHNDL);
     fConnect->InternalConnect();
     const auto statement =
@@ -292,6 +326,28 @@ int32_t TNativeDataSet::ExecuteWrite(const std::string& sql) {
     statement->SetSQLText(sql.c_str());
     statement->Execute();
     return statement->RowsAffected();
+}
+
+void TNativeDataSet::CheckSingleRow(const std::string& table, uint8_t* record) {
+    std::vector<uint16_t> uniqueKey;
+    uint16_t count = 0;
+    GetKeys(true, uniqueKey, count);
+    if (count > 0) return; // a unique index names one row at most (mSQL keeps NULLs out of indexes)
+    std::string firstField;
+    const std::string conditions = KeyConditions(record, &firstField);
+    if (conditions.empty()) throw EmSQLException(DBIERR_NOTUNIQUELYINDEXED);
+    const int32_t rows =
+        ExecuteOnTemporaryCursor("SELECT " + firstField + " FROM " + table + " WHERE " + conditions);
+    if (rows == 0) RowNotFound();
+    if (rows > 1)
+        throw EmSQLException(DBIERR_NOTUNIQUELYINDEXED, "The values that identify the row match " +
+                                                            std::to_string(rows) + " rows of " + table);
+}
+
+int32_t TNativeDataSet::ExecuteRowWrite(const std::string& sql) {
+    const int32_t rows = ExecuteOnTemporaryCursor(sql);
+    if (rows == 0) RowNotFound();
+    return rows;
 }
 
 bool TNativeDataSet::RowMatches(int32_t position, const std::vector<uint16_t>& fields, uint8_t* record) {
@@ -323,7 +379,7 @@ bool TNativeDataSet::RowMatches(int32_t position, const std::vector<uint16_t>& f
                 const auto [end, error] =
                     std::from_chars(rowText.data(), rowText.data() + rowText.size(), number64);
                 const int64_t expected =
-                    field->NativeType() == INT_TYPE ? LoadValue<int32_t>(value) : LoadValue<uint32_t>(value);
+                    field->NativeType() == INT_TYPE ? LoadLE<int32_t>(value) : LoadLE<uint32_t>(value);
                 if (error != std::errc() || number64 != expected) return false;
                 break;
             }
@@ -332,19 +388,18 @@ bool TNativeDataSet::RowMatches(int32_t position, const std::vector<uint16_t>& f
                 break;
             case REAL_TYPE:
             case MONEY_TYPE: {
-                const double expected = LoadValue<double>(value);
+                const double expected = LoadLE<double>(value);
                 const double actual = StrToSQLFloat(rowText);
                 if (std::fabs(actual - expected) > 1e-9 * std::max(1.0, std::fabs(expected))) return false;
                 break;
             }
             case DATE_TYPE:
                 if (static_cast<int32_t>(std::trunc(SqlDateToDateTime(rowText))) + DateDelta !=
-                    LoadValue<int32_t>(value))
+                    LoadLE<int32_t>(value))
                     return false;
                 break;
             case TIME_TYPE:
-                if (SecondsOfDay(SqlDateToDateTime(rowText)) !=
-                    (static_cast<int64_t>(LoadValue<int32_t>(value)) + 500) / 1000)
+                if (SecondsOfDay(SqlDateToDateTime(rowText)) != SecondsOfMilliseconds(LoadLE<int32_t>(value)))
                     return false;
                 break;
             default:
@@ -358,32 +413,41 @@ bool TNativeDataSet::RowMatches(int32_t position, const std::vector<uint16_t>& f
 }
 
 void TNativeDataSet::RefreshAfterWrite(uint8_t* record, uint8_t* keyRecord, int32_t fallback) {
-    CloseTable();
-    OpenTable();
-    const int32_t rows = RowCount();
-    if (rows == 0) {
-        // Nothing left to stand on: the write succeeded all the same.
-        fRecNo = 0;
+    try {
+        ReOpenTable();
+        const int32_t rows = RowCount();
+        if (rows == 0) {
+            // Nothing left to stand on: the write succeeded all the same.
+            fRecNo = 0;
+            fCurrentBuffer = nullptr;
+            fPosition = cpUnpositioned;
+            return;
+        }
+        int32_t target = -1;
+        if (keyRecord) {
+            // The written row, found by its key values (every non-TEXT field without a unique index);
+            // the last match is taken, as a new row is appended behind identical ones.
+            std::vector<uint16_t> keys;
+            uint16_t count = 0;
+            GetKeys(false, keys, count);
+            for (int32_t position = rows - 1; position >= 0 && target < 0 && !keys.empty(); --position)
+                if (RowMatches(position, keys, keyRecord)) target = position;
+        }
+        // The row is not in the result (a range or the statement excludes it): the nearest row instead.
+        if (target < 0) target = std::clamp(fallback, 0, rows - 1);
+        fRecNo = target;
+        fCurrentBuffer = record;
+        fPosition = cpOnRecord;
+        CurrentRecord(target);
+    } catch (...) {
+        // The server stored the write, so the write succeeded: reporting it as failed would make the
+        // caller write it again. The cursor reports the failure on its next read, then reads again.
+        fRereadPending = true;
+        fRereadError = std::current_exception();
+        fRereadRecNo = fallback;
         fCurrentBuffer = nullptr;
-        fPosition = cpUnpositioned;
-        return;
+        fPosition = cpCrack;
     }
-    int32_t target = -1;
-    if (keyRecord) {
-        // The written row, found by its key values (every non-TEXT field without a unique index); the
-        // last match is taken, as a new row is appended behind identical ones.
-        std::vector<uint16_t> keys;
-        uint16_t count = 0;
-        GetKeys(false, keys, count);
-        for (int32_t position = rows - 1; position >= 0 && target < 0 && !keys.empty(); --position)
-            if (RowMatches(position, keys, keyRecord)) target = position;
-    }
-    // The row is not in the result (a range or the statement excludes it): the nearest row instead.
-    if (target < 0) target = std::clamp(fallback, 0, rows - 1);
-    fRecNo = target;
-    fCurrentBuffer = record;
-    fPosition = cpOnRecord;
-    CurrentRecord(target);
 }
 
 void TNativeDataSet::ReleaseEditStreams(uint8_t* record) {
@@ -393,7 +457,7 @@ void TNativeDataSet::ReleaseEditStreams(uint8_t* record) {
         field->SetBuffer(record);
         uint8_t* slot = field->FieldValue();
         if (!slot || slot[0] == 0 || field->FieldLength() < sizeof(uint32_t)) continue;
-        fBlobStreams.Release(LoadValue<uint32_t>(slot + 1));
+        fBlobStreams.Release(LoadLE<uint32_t>(slot + 1));
         std::memset(slot, 0, sizeof(uint32_t) + 1);
     }
 }
@@ -404,7 +468,7 @@ void TNativeDataSet::InsertRecord(DBILockType /*lock*/, uint8_t* newRecord) {
     const std::string sql = GetInsertSQL(WriteTableName(), newRecord);
     int32_t affected = 0;
     if (!sql.empty()) {
-        affected = ExecuteWrite(sql);
+        affected = ExecuteOnTemporaryCursor(sql);
         fPosition = cpCrack;
         // The texts are stored now, and the re-read below replaces the buffer's references to them.
         ReleaseEditStreams(newRecord);
@@ -422,10 +486,12 @@ void TNativeDataSet::ModifyRecord(uint8_t* oldRecord, uint8_t* newRecord, int32_
     if (!oldRecord || !newRecord) throw EmSQLException(DBIERR_INVALIDPARAM);
     fCurrentBuffer = newRecord;
     const int32_t previous = fRecNo;
-    const std::string sql = GetUpdateSQL(WriteTableName(), oldRecord, newRecord);
+    const std::string table = WriteTableName();
+    const std::string sql = GetUpdateSQL(table, oldRecord, newRecord);
     int32_t affected = 0;
     if (!sql.empty()) {
-        affected = ExecuteWrite(sql);
+        CheckSingleRow(table, oldRecord);
+        affected = ExecuteRowWrite(sql);
         fPosition = cpCrack;
         ReleaseEditStreams(newRecord);
     }
@@ -438,8 +504,10 @@ void TNativeDataSet::DeleteRecord(uint8_t* oldRecord) {
     if (!oldRecord) throw EmSQLException(DBIERR_INVALIDPARAM);
     fCurrentBuffer = oldRecord;
     const int32_t previous = fRecNo;
-    const std::string sql = GetDeleteSQL(WriteTableName(), oldRecord);
-    const int32_t affected = ExecuteWrite(sql);
+    const std::string table = WriteTableName();
+    const std::string sql = GetDeleteSQL(table, oldRecord);
+    CheckSingleRow(table, oldRecord);
+    const int32_t affected = ExecuteRowWrite(sql);
     fPosition = cpCrack;
     ReleaseEditStreams(oldRecord);
     RefreshAfterWrite(oldRecord, nullptr, previous > 0 ? previous - 1 : 0);

@@ -20,8 +20,8 @@ namespace corvane {
 
 // text as an mSQL string literal: enclosed in single quotes, with a backslash before every "'" and
 // every "\" inside (mSQL ends a literal at the first unescaped quote and reads a backslash as an
-// escape; a doubled quote is no escape there). The text ends at its first zero byte: statements
-// travel as zero-terminated text.
+// escape; a doubled quote is no escape there). Statements travel as zero-terminated text, so a text
+// with a zero byte cannot be carried: it raises EmSQLException DBIERR_INVALIDPARAM, never cut.
 std::string mSQLQuote(std::string_view text);
 
 // value as an mSQL numeric literal that reads back as exactly the same double: the shortest such
@@ -31,16 +31,18 @@ std::string mSQLQuote(std::string_view text);
 std::string mSQLFloatText(double value);
 
 // The mSQL DATE text of value's date part, "d-Mon-yyyy" (English month abbreviation, four-digit
-// year), unquoted.
+// year), unquoted. A date outside the years 1 to 9999 raises EmSQLException DBIERR_INVALIDPARAM.
 std::string mSQLDateText(host::TDateTime value);
-// The mSQL TIME text of value's time of day rounded to the second, "hh:mm:ss", unquoted.
+// The mSQL TIME text of value's time of day rounded to the second, "hh:mm:ss", unquoted; a time that
+// rounds to 24:00:00 is the day's last second, "23:59:59".
 std::string mSQLTimeText(host::TDateTime value);
 
 // The literal for a parameter's value: NULL for a null or unassigned value; integers in decimal;
 // floating-point and currency values as mSQLFloatText; a date-time as a quoted mSQL date when it has
 // no time part (or the parameter is of date type), a quoted mSQL time when it has no date part (or the
 // parameter is of time type), otherwise a quoted date and time; booleans 'Y' / 'N'; anything else as
-// its text through mSQLQuote.
+// its text through mSQLQuote. A value mSQL cannot carry (a text with a zero byte, a date outside the
+// years 1 to 9999) raises EmSQLException DBIERR_INVALIDPARAM naming the parameter.
 std::string ParamLiteral(const host::TParam& param);
 
 // sql with every parameter marker replaced by the literal of its parameter's value (ParamLiteral).

@@ -24,7 +24,7 @@ void TNativeConnect::ProcessDBParams(const host::TStrings& params) {
 }
 
 void TNativeConnect::RequireClientLibrary() {
-    if (!mSQLLibraryComplete()) mSQLExceptionMsg(this, mSQLLoadErrorText());
+    if (!mSQLLibraryUsable()) mSQLExceptionMsg(this, mSQLLoadErrorText());
 }
 
 void TNativeConnect::InternalConnect() {

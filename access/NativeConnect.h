@@ -37,8 +37,8 @@ public:
     void ProcessDBParams(const host::TStrings& params);
     // Connects and selects the database unless already connected. Raises EmSQLException (code
     // DBIERR_NATIVE with the client's text) on failure and stays unconnected then, with no socket
-    // left open. Raises the same code with the load error text when the client library is not
-    // (completely) loaded.
+    // left open. Raises the same code with the load error text when the client library is not loaded
+    // or lacks a function Corvane calls.
     void InternalConnect();
     // When connected: closes the socket and becomes unconnected.
     void InternalDisconnect();
@@ -91,8 +91,9 @@ public:
     const std::string& DatabaseName() const { return fDatabaseName; }
     const std::string& Host() const { return fHost; }
 
-    // Raises EmSQLException (DBIERR_NATIVE, the load error text) when the client library is not
-    // completely loaded, so that no unbound client function is ever called.
+    // Raises EmSQLException (DBIERR_NATIVE, the load error text) unless the client library is loaded
+    // with every function Corvane calls (mSQLLibraryUsable), so that no unbound client function is
+    // ever called.
     void RequireClientLibrary();
 
 private:

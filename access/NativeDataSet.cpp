@@ -6,26 +6,13 @@
 #include <cstring>
 
 #include "access/EmSQLException.h"
+#include "access/RecordSlots.h"
 #include "client/ValueConversions.h"
 #include "client/msqlBinding.h"
 
 namespace corvane {
 
 namespace {
-
-// Bookmarks are signed 64-bit little-endian row numbers, whatever the machine's byte order.
-void WriteBookmark(uint8_t* target, int64_t value) {
-    const uint64_t bits = static_cast<uint64_t>(value);
-    for (int i = 0; i < BookmarkSize; ++i)
-        target[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
-
-int64_t ReadBookmark(const uint8_t* source) {
-    uint64_t bits = 0;
-    for (int i = 0; i < BookmarkSize; ++i)
-        bits |= static_cast<uint64_t>(source[i]) << (8 * i);
-    return static_cast<int64_t>(bits);
-}
 
 // Longest table or index name a cursor keeps.
 constexpr size_t MaxCursorNameLength = DBIMAXTBLNAMELEN;
@@ -37,10 +24,10 @@ constexpr size_t MaxCursorNameLength = DBIMAXTBLNAMELEN;
 TNativeDataSet::TNativeDataSet(TNativeConnect* connection, TContainer* /*container*/,
                                const std::string& tableName, const std::string& indexName,
                                uint16_t /*reserved*/)
-    : fFilters(std::make_unique<TContainer>()), fFieldDescs(std::make_unique<TmSQLFields>(this)),
-      fIndexes(std::make_unique<TmSQLIndexes>(this)), fIndexName(indexName.substr(0, MaxCursorNameLength)),
-      fConnect(connection), fStmtHead(std::make_unique<host::TStringList>()),
-      fRangeList(std::make_unique<host::TStringList>()), fOrderList(std::make_unique<host::TStringList>()) {
+    : fConnect(connection), fStmtHead(std::make_unique<host::TStringList>()),
+      fRangeList(std::make_unique<host::TStringList>()), fOrderList(std::make_unique<host::TStringList>()),
+      fFieldDescs(std::make_unique<TmSQLFields>(this)), fIndexes(std::make_unique<TmSQLIndexes>(this)),
+      fIndexName(indexName.substr(0, MaxCursorNameLength)), fFilters(std::make_unique<TContainer>()) {
     if (!tableName.empty()) {
         fTableName = tableName.substr(0, MaxCursorNameLength);
         OpenTable();
@@ -61,12 +48,43 @@ void TNativeDataSet::OpenTable() {
     fCurrentRow = nullptr;
     if (fStmtHead->Count() > 0 || (fSQLText && *fSQLText)) {
         RunStatement();
-        return;
+    } else {
+        if (fTableName.empty()) throw EmSQLException(DBIERR_QRYEMPTY);
+        fStmtHead->Add("Select * from " + fTableName);
+        RunStatement();
+        if (GetIndexCount() > 0) SwitchToIndexOnOpen();
     }
-    if (fTableName.empty()) throw EmSQLException(DBIERR_QRYEMPTY);
-    fStmtHead->Add("Select * from " + fTableName);
-    RunStatement();
-    if (GetIndexCount() > 0) SwitchToIndexOnOpen();
+    // Whatever failed before, the cursor holds a fresh result now.
+    fRereadPending = false;
+    fRereadError = nullptr;
+}
+
+void TNativeDataSet::ReOpenTable() {
+    const int32_t recNo = fRecNo;
+    try {
+        OpenTable();
+    } catch (...) {
+        // A re-run that fails again keeps the place the first failed one was to stand on.
+        if (!fRereadPending) fRereadRecNo = recNo;
+        fRereadPending = true;
+        throw;
+    }
+}
+
+void TNativeDataSet::CompleteReread() {
+    if (!fRereadPending) return;
+    if (fRereadError) {
+        // Reported once as it happened; the next read tries again.
+        const std::exception_ptr error = fRereadError;
+        fRereadError = nullptr;
+        std::rethrow_exception(error);
+    }
+    const int32_t recNo = fRereadRecNo;
+    ReOpenTable();
+    const int32_t rows = RowCount();
+    fRecNo = rows > 0 ? std::clamp(recNo, 0, rows - 1) : 0;
+    // A write leaves the cursor on a crack: it stands on the row the write's re-read would have found.
+    if (fPosition == cpCrack) fPosition = rows > 0 ? cpOnRecord : cpUnpositioned;
 }
 
 void TNativeDataSet::RunStatement() {
@@ -83,7 +101,6 @@ void TNativeDataSet::RunStatement() {
         if (GetStatement(rest) == "SELECT") throw EmSQLException(DBIERR_SERVERCOMMLOST);
         return;
     }
-    fActive = true;
     // The cursor re-runs the same statement, so its columns stay the same; should a statement cursor be
     // given a text with other columns, the descriptors and sizes learnt from the old ones are dropped.
     if (ReadColumnLayout()) {
@@ -91,6 +108,13 @@ void TNativeDataSet::RunStatement() {
         fRecordSize = -1;
         fBookmarkOffset = 0;
     }
+    // Sizes and offsets travel in the 16-bit fields of FLDDesc and CURProps: a record they cannot
+    // describe is refused before a buffer of a cut size could be handed out and overrun.
+    if (LayoutWorkBufferSize() > MaxWorkBufferSize) {
+        fResult.reset();
+        throw EmSQLException(DBIERR_RECTOOBIG);
+    }
+    fActive = true;
     if (fFieldDescs->Count() == 0) InitFieldDescs();
 }
 
@@ -215,7 +239,7 @@ bool TNativeDataSet::FetchRow(int32_t position) {
 }
 
 void TNativeDataSet::SetBufBookmark(int32_t position) {
-    WriteBookmark(fCurrentBuffer + fBookmarkOffset, position);
+    StoreLE<int64_t>(fCurrentBuffer + fBookmarkOffset, position);
 }
 
 // ---- Record operations
@@ -229,6 +253,7 @@ void TNativeDataSet::SetToEnd() {
 }
 
 void TNativeDataSet::GetNextRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    CompleteReread();
     fLastDirection = cdForward;
     fCurrentBuffer = buffer;
     switch (fPosition) {
@@ -251,6 +276,7 @@ void TNativeDataSet::GetNextRecord(DBILockType lock, uint8_t* buffer, RECProps* 
 }
 
 void TNativeDataSet::GetPriorRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    CompleteReread();
     fLastDirection = cdBackward;
     fCurrentBuffer = buffer;
     switch (fPosition) {
@@ -271,6 +297,7 @@ void TNativeDataSet::GetPriorRecord(DBILockType lock, uint8_t* buffer, RECProps*
 }
 
 void TNativeDataSet::GetRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    CompleteReread();
     fCurrentBuffer = buffer;
     switch (fPosition) {
     case cpOnRecord:
@@ -311,6 +338,7 @@ void TNativeDataSet::GetRecord(DBILockType lock, uint8_t* buffer, RECProps* prop
 }
 
 int32_t TNativeDataSet::GetRecordCount() {
+    CompleteReread();
     return RowCount();
 }
 
@@ -331,12 +359,13 @@ void TNativeDataSet::SetToRecord(int32_t n) {
 
 void TNativeDataSet::GetBookMark(uint8_t* target) const {
     if (!target) throw EmSQLException(DBIERR_INVALIDPARAM);
-    WriteBookmark(target, fRecNo);
+    StoreLE<int64_t>(target, fRecNo);
 }
 
 void TNativeDataSet::SetToBookmark(const uint8_t* bookmark) {
     if (!bookmark) throw EmSQLException(DBIERR_INVALIDPARAM);
-    const int64_t value = ReadBookmark(bookmark);
+    CompleteReread();
+    const int64_t value = LoadLE<int64_t>(bookmark);
     if (value < 0) {
         FirstRecord();
     } else {
@@ -348,8 +377,8 @@ void TNativeDataSet::SetToBookmark(const uint8_t* bookmark) {
 
 void TNativeDataSet::CompareBookMarks(const uint8_t* a, const uint8_t* b, int16_t& result) const {
     if (!a || !b) throw EmSQLException(DBIERR_INVALIDPARAM);
-    const int64_t first = ReadBookmark(a);
-    const int64_t second = ReadBookmark(b);
+    const int64_t first = LoadLE<int64_t>(a);
+    const int64_t second = LoadLE<int64_t>(b);
     result = first == second ? 0 : (first < second ? -1 : 1);
 }
 
@@ -382,7 +411,7 @@ void TNativeDataSet::InitRecord(uint8_t* buffer) {
 
 void TNativeDataSet::GetWorkRecord(DBILockType lock, uint8_t* buffer) {
     uint8_t bookmark[BookmarkSize];
-    WriteBookmark(bookmark, fRecNo);
+    StoreLE<int64_t>(bookmark, fRecNo);
     fCurrentBuffer = buffer;
     if (fRecordLocked) return;
     SetToBookmark(bookmark);

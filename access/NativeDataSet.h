@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,9 +67,10 @@ public:
 
     // (Re)opens the cursor: runs the statement and keeps its whole result. The statement is the SQL
     // text of a statement cursor, otherwise "Select * from " + table name followed by the range and
-    // order lines. Raises DBIERR_QRYEMPTY with neither SQL text nor table name, and the connection's
-    // native error when the server refuses the statement. A statement without result set leaves the
-    // cursor inactive.
+    // order lines. Raises DBIERR_QRYEMPTY with neither SQL text nor table name, the connection's native
+    // error when the server refuses the statement, and DBIERR_RECTOOBIG (keeping no result) when the
+    // columns need a work buffer larger than MaxWorkBufferSize. A statement without result set leaves
+    // the cursor inactive.
     void OpenTable();
     // Inactive; rows affected := 0; record number := 0; the result is released. Descriptors, indexes
     // and statement lists are kept.
@@ -106,7 +108,8 @@ public:
     // Fetches row n without changing the record number; DBIERR_BOF.
     void CurrentRecord(int32_t n);
 
-    // ---- Record operations
+    // ---- Record operations. GetNextRecord, GetPriorRecord, GetRecord, SetToBookmark, SettoSeqNo and
+    // GetRecordCount first run the statement again when a re-run failed before (CompleteReread).
 
     // Position := before first.
     virtual void SetToBegin();
@@ -142,7 +145,7 @@ public:
     // reported, from the status slot. DBIERR_INVALIDPARAM without buffer.
     void GetField(uint16_t number, uint8_t* buffer, void* target, bool& blank);
     // Stores source (host form) as field number's value in buffer; changed := true, null := no source.
-    // DBIERR_INVALIDPARAM without buffer.
+    // DBIERR_INVALIDPARAM without buffer, and for a value mSQL cannot carry (see AdjustHostField).
     void PutField(uint16_t number, uint8_t* buffer, const void* source);
     // Zero-fills a work buffer, binds every descriptor to it unchanged and null, and makes it the
     // current buffer. DBIERR_INVALIDPARAM without buffer.
@@ -224,8 +227,9 @@ public:
     // Converts one slot (presence byte followed by the data) into host form; blank when the presence
     // byte is 0 or the type has no host form.
     void AdjustNativeField(const TmSQLField* field, const uint8_t* slot, void* target, bool& blank) const;
-    // Writes source (host form) into one slot: cleared, presence byte 1, data by type. A date or time
-    // out of range, or a type without host form, leaves the data zero.
+    // Writes source (host form) into one slot: cleared, presence byte 1, data by type; a type without
+    // host form leaves the data zero. A date outside the years 1 to 9999 or a time that is not a time
+    // of day raises DBIERR_INVALIDPARAM with a text naming the field, and leaves the slot as it was.
     void AdjustHostField(const TmSQLField* field, uint8_t* slot, const void* source) const;
 
     // ---- Indexes, keys and ranges (Indexes.cpp)
@@ -244,9 +248,6 @@ public:
     bool RangeActive() const { return fRangeActive; }
     const IDXDesc& CurrentIndexDesc() const { return fCurrentIndexDesc; }
 
-    // ==== Native access layer II: index order, keys and ranges (Indexes.cpp), record writes and
-    // parameters (ModifySQL.cpp), TEXT blobs (Blobs.cpp).
-
     // Selects the index named indexName (exact, case-sensitive match), or index indexId when the name
     // is empty: lifts an active range, puts the index's order in force (re-running the statement when
     // the order changes) and makes its descriptor the current one. tagName and curRec are not used.
@@ -254,7 +255,8 @@ public:
     // changed then), DBIERR_NOASSOCINDEX when the table has no indexes (after the order was reset).
     void SwitchToIndex(const char* indexName, const char* tagName, uint16_t indexId, bool curRec);
     // Orders the statement by the key fields of index n (none for 0 or a number beyond the list) and
-    // re-runs it; nothing happens when n is already in force.
+    // re-runs it; nothing happens when n is already in force. When the re-run fails, the order in force
+    // before stays in force (so that the same call tries again) and is re-run before the next read.
     void SetKeyNumber(int16_t n);
     // Writes the key image of record (the current buffer when null) into key: the key fields of the
     // current index in key order, each as presence byte and data slot like in the work buffer, a null
@@ -268,11 +270,14 @@ public:
                   uint16_t fields2, uint16_t len2, uint8_t* key2, bool key2Incl);
     // Lifts the range; re-runs the statement when one was active.
     void ResetRange();
-    // Runs the cursor's statement again (OpenTable).
+    // Runs the cursor's statement again (OpenTable). When that fails, the cursor has no result: it runs
+    // the statement again before its next read (CompleteReread).
     void ReOpenTable();
     // Clears the record lock and reads row n (row 1 when n < 0) into the current buffer; DBIERR_BOF
     // when there is no such row.
     void SettoSeqNo(int32_t n);
+
+    // ---- Record writes and query parameters (ModifySQL.cpp)
 
     // The statements that write record buffers into table; an empty text when there is nothing to
     // write. INSERT lists every non-null field (an all-null record inserts a row of NULLs); UPDATE
@@ -280,15 +285,20 @@ public:
     // oldRecord hold; DELETE removes the row whose key conditions hold in oldRecord. Key conditions test
     // the fields of GetKeys(false), a null one with mSQL's "= NULL". An UPDATE or DELETE without any key
     // condition raises DBIERR_NOTUNIQUELYINDEXED. A TEXT field whose edit stream handle is stale raises
-    // DBIERR_INVALIDHNDL.
+    // DBIERR_INVALIDHNDL; a TEXT value with a zero byte, which mSQL cannot carry, DBIERR_INVALIDPARAM.
     std::string GetInsertSQL(const std::string& table, uint8_t* newRecord);
     std::string GetUpdateSQL(const std::string& table, uint8_t* oldRecord, uint8_t* newRecord);
     std::string GetDeleteSQL(const std::string& table, uint8_t* oldRecord);
     // Write a record through a generated statement, then re-run the cursor's statement and re-position:
     // on the written row (found by its key values) after an insert or modify, on the row before the
     // deleted one after a delete; on the nearest row when that row is not in the result, unpositioned
-    // when the result is empty. A server error ends the write with the cursor unchanged. lock and
-    // freeLock are not used.
+    // when the result is empty. An UPDATE or DELETE changes exactly the row it means: one whose key
+    // conditions do not come from a unique index is counted first and refused with
+    // DBIERR_NOTUNIQUELYINDEXED when they match several rows; one that finds no row (it changed or
+    // vanished since it was read) raises DBIERR_KEYORRECDELETED. Such a refusal and a server error end
+    // the write with the cursor unchanged. Once the server stored the write it succeeds: a failure to
+    // re-run the statement is reported by the next read instead (CompleteReread). lock and freeLock are
+    // not used.
     void InsertRecord(DBILockType lock, uint8_t* newRecord);
     void AppendRecord(uint8_t* newRecord);
     void ModifyRecord(uint8_t* oldRecord, uint8_t* newRecord, int32_t freeLock);
@@ -297,8 +307,11 @@ public:
     // the cursor's statement text; the caller keeps sql alive while the cursor uses it.
     void QuerySetParams(const host::TParams& params, std::string& sql);
 
-    // TEXT blobs. Each operation raises DBIERR_NOTABLOB for a field that is not a TEXT field and
-    // DBIERR_INVALIDPARAM without record.
+    // ---- TEXT blobs (Blobs.cpp)
+
+    // Each raises DBIERR_NOTABLOB for a field that is not a TEXT field and DBIERR_INVALIDPARAM without
+    // record.
+
     // Only the type check; openMode is not used.
     void OpenBlob(uint8_t* record, uint16_t field, DBIOpenMode openMode);
     // Releases the field's edit stream, if any.
@@ -310,9 +323,10 @@ public:
     // column's text in the current row. Nothing (and no check) without target or length.
     void GetBlob(uint8_t* record, uint16_t field, uint32_t offset, uint32_t length, uint8_t* target,
                  uint32_t& read);
-    // Writes length bytes of source at offset into the field's edit stream (created empty on first
-    // use); 0 bytes at offset 0 empty it. changed := true, null := (offset + length = 0).
-    // DBIERR_INVALIDPARAM for a length without source.
+    // Writes length bytes of source at offset into the field's edit stream (created on first use as a
+    // copy of the row's text, empty for a null value); 0 bytes at offset 0 empty it.
+    // changed := true, null := (offset + length = 0). DBIERR_INVALIDPARAM for a length without
+    // source, and for offset + length beyond MaxTextValueSize (nothing is changed then).
     void PutBlob(uint8_t* record, uint16_t field, uint32_t offset, uint32_t length, const uint8_t* source);
     // Cuts the value to length bytes: 0 empties the edit stream and makes the field null; a greater
     // length shortens the edit stream (created from the row's text when there is none).
@@ -320,9 +334,8 @@ public:
     // The cursor's edit streams.
     const TBlobStreams& BlobStreams() const { return fBlobStreams; }
 
-    // ==== end of native access layer II
-
-    // ---- Filters (Filters.cpp)
+    // ---- Filters (Filters.cpp). Filter handles are checked against the list before use: a handle
+    // that is not in it raises DBIERR_NOSUCHFILTER and is never dereferenced.
 
     // Whether the record in buffer passes every active filter.
     virtual bool FilteredRecord(uint8_t* buffer);
@@ -333,11 +346,6 @@ public:
     void CheckFilter(uint8_t* buffer);
     bool FiltersActive() const { return fFiltersActive; }
     TContainer& Filters() { return *fFilters; }
-
-    // ==== Filter list (Filters.cpp) ====
-    // Filter handles are checked against the list before use: a handle that is not in it raises
-    // DBIERR_NOSUCHFILTER and is never dereferenced.
-
     // Makes a new inactive filter from expression (may be null; copied, DBIERR_INVALIDFILTER when
     // malformed) and callback (may be null; called with clientData), appends it and returns it in
     // handle. Filters are evaluated in the order they were added: priority and canAbort are not used.
@@ -353,18 +361,6 @@ public:
     void UpdateFilterStatus();
     int FilterCount() const { return fFilters->GetCount(); }
 
-private:
-    // Index of handle in the filter list; raises DBIERR_NOSUCHFILTER when it is not there.
-    int FilterIndex(hDBIFilter handle) const;
-    // Frees a filter taken out of the list; while filters are being evaluated (a callback may drop
-    // filters) it is kept until the evaluation ends.
-    void RetireFilter(TmSQLFilter* filter);
-
-    int fFilterEvaluations = 0;                                // nesting of FilteredRecord
-    std::vector<std::unique_ptr<TmSQLFilter>> fRetiredFilters; // dropped during an evaluation
-    std::vector<uint8_t> fFilterBuffer;                        // rows checked without a caller's buffer
-    // ==== end of filter list ====
-
 protected:
     // The statement lists of a table cursor, joined in this order: head, range lines, order lines.
     host::TStringList& StatementHead() { return *fStmtHead; }
@@ -376,9 +372,10 @@ protected:
 private:
     // Layout of one result column, learnt when a result is stored.
     struct TColumnLayout {
-        int type;       // mSQL type code
-        int nativeSize; // declared length
-        int width;      // data slot width
+        std::string name; // as FieldName reports it
+        int type;         // mSQL type code
+        int nativeSize;   // declared length
+        int width;        // data slot width
         bool operator==(const TColumnLayout&) const = default;
     };
     // A column value converted from its text before anything is written into a buffer.
@@ -387,10 +384,21 @@ private:
         double real;
     };
 
+    // ---- Statement execution and reading rows (NativeDataSet.cpp, FieldDescs.cpp)
+
     // Sends the statement and keeps its result (see OpenTable).
     void RunStatement();
     // Learns the column layout of the stored result; true when it differs from the one learnt before.
     bool ReadColumnLayout();
+    // Size of the work buffer the learnt column layout needs (R + 1 + 8n + 8).
+    int64_t LayoutWorkBufferSize() const;
+    // The name of column index in the learnt layout; kept while the cursor has no result, so that the
+    // statements a cursor builds (writes, orders, ranges) never depend on holding one.
+    const std::string& ColumnName(int index) const;
+    // When a re-run of the statement failed (see ReOpenTable), runs it again before a row is read: the
+    // failure of a write's re-read is raised once as it was, then every read tries again until a
+    // re-run succeeds; the cursor then stands where the failed re-run would have put it.
+    void CompleteReread();
     // Moves the record number to recNo and fetches that row; raises code when there is none. A row that
     // cannot be converted restores the record number and lets the conversion error pass.
     void MoveAndFetch(int32_t recNo, DBIResult code);
@@ -406,55 +414,51 @@ private:
     void SetBufBookmark(int32_t position);
     // Row count of the stored result; 0 without one.
     int32_t RowCount() const;
-    // Puts the order of the index the cursor was opened on in force after the first open of a table
-    // that has indexes.
-    void SwitchToIndexOnOpen();
 
-    int32_t fRecNo = 0;
-    m_row fCurrentRow = nullptr;
-    TResultPtr fResult;
-    std::unique_ptr<TContainer> fFilters;
-    bool fFiltersActive = false;
-    std::unique_ptr<TmSQLFields> fFieldDescs;
-    std::unique_ptr<TmSQLIndexes> fIndexes;
-    uint16_t fKeyNumber = 0;
-    std::string fIndexName;
-    IDXDesc fCurrentIndexDesc{};
-    bool fRangeActive = false;
-
-    // ==== Native access layer II: private state and helpers (Indexes.cpp, ModifySQL.cpp, Blobs.cpp)
-    // The server's index listing has been read (an empty list is then final until ClearIndexInfo).
-    bool fIndexesRead = false;
-    // Host-form value of one field, reused by key extraction, ranges and statement building.
-    std::vector<uint8_t> fHostValue;
-    // Edit streams of TEXT fields, referenced from work buffers by handle.
-    TBlobStreams fBlobStreams;
+    // ---- Indexes and keys (Indexes.cpp)
 
     // Reads the table's indexes from the server into the list (index discovery).
     void ReadIndexes();
+    // Puts the order of the index the cursor was opened on in force after the first open of a table
+    // that has indexes.
+    void SwitchToIndexOnOpen();
     // The table a write or the index listing refers to: the statement's table for a statement cursor.
     std::string WriteTableName() const;
     // Room for the host form of any field of the cursor.
     uint8_t* HostValueBuffer();
+
+    // ---- Statements and record writes (ModifySQL.cpp)
+
     // Appends the literal of field's value in record (host form read through NativeToHost) to out;
     // false when the field is null or its type has no literal form.
     bool AppendFieldLiteral(TmSQLField* field, uint8_t* record, std::string& out);
     // Appends the literal of a host-form value of field to out; false when its type has none.
     bool AppendHostLiteral(const TmSQLField* field, const void* value, std::string& out) const;
-    // " AND "-joined key conditions of record; empty when there is no key field to test.
-    std::string KeyConditions(uint8_t* record);
+    // " AND "-joined key conditions of record; empty when there is no key field to test. firstField
+    // (when given) receives the name of the first field tested.
+    std::string KeyConditions(uint8_t* record, std::string* firstField = nullptr);
     // The text of field's edit stream in record (empty without one); DBIERR_INVALIDHNDL for a stale
     // handle.
     std::string EditStreamText(TmSQLField* field);
-    // Runs a write statement on a temporary cursor; returns the rows affected.
-    int32_t ExecuteWrite(const std::string& sql);
+    // Runs sql on a temporary cursor; returns its rows affected (the row count of a SELECT).
+    int32_t ExecuteOnTemporaryCursor(const std::string& sql);
+    // Makes sure that the key conditions of record name exactly one row of table before an UPDATE or
+    // DELETE is sent: conditions from a unique index do; others are counted first, and more than one
+    // row raises DBIERR_NOTUNIQUELYINDEXED, none DBIERR_KEYORRECDELETED.
+    void CheckSingleRow(const std::string& table, uint8_t* record);
+    // Sends a generated UPDATE or DELETE; a row count of 0 raises DBIERR_KEYORRECDELETED.
+    int32_t ExecuteRowWrite(const std::string& sql);
     // Re-runs the statement after a write and positions the cursor (see InsertRecord); record receives
-    // the row, keyRecord (when given) identifies the written row by its key values.
+    // the row, keyRecord (when given) identifies the written row by its key values. The write is stored
+    // already, so a failure here is not raised: it is left to CompleteReread.
     void RefreshAfterWrite(uint8_t* record, uint8_t* keyRecord, int32_t fallback);
     // Whether the stored row at position holds the values of record in the given fields.
     bool RowMatches(int32_t position, const std::vector<uint16_t>& fields, uint8_t* record);
     // Releases the edit streams referenced from record's TEXT fields.
     void ReleaseEditStreams(uint8_t* record);
+
+    // ---- TEXT blobs (Blobs.cpp)
+
     // The TEXT descriptor of field bound to record; raises DBIERR_INVALIDPARAM / DBIERR_NOTABLOB.
     TmSQLField* BlobField(uint8_t* record, uint16_t field);
     // The edit stream field's slot refers to; null without one or for a stale handle.
@@ -463,25 +467,70 @@ private:
     host::TMemoryStream& RequireEditStream(TmSQLField* field, const char* text);
     // The column text of field in the current row; null without row or for NULL.
     const char* RowText(const TmSQLField* field) const;
-    // ==== end of native access layer II
-    int32_t fRecordSize = -1;
+
+    // ---- Filters (Filters.cpp)
+
+    // Index of handle in the filter list; raises DBIERR_NOSUCHFILTER when it is not there.
+    int FilterIndex(hDBIFilter handle) const;
+    // Frees a filter taken out of the list; while filters are being evaluated (a callback may drop
+    // filters) it is kept until the evaluation ends.
+    void RetireFilter(TmSQLFilter* filter);
+
+    // ---- State
+
+    // The connection and the statement.
     TNativeConnect* fConnect;
+    std::string fTableName;
+    const char* fSQLText = nullptr;
+    std::unique_ptr<host::TStringList> fStmtHead;
+    std::unique_ptr<host::TStringList> fRangeList;
+    std::unique_ptr<host::TStringList> fOrderList;
+
+    // The stored result and the position in it.
+    TResultPtr fResult;
     bool fActive = false;
     int32_t fRowsAffected = 0;
-    int32_t fBookmarkOffset = 0;
+    int32_t fRecNo = 0;
+    m_row fCurrentRow = nullptr;
     TCursorPosition fPosition = cpUnpositioned;
     TCursorDirection fLastDirection = cdForward;
     uint8_t* fCurrentBuffer = nullptr;
     bool fRecordLocked = false;
-    bool fReread = false;
+    bool fReread = false; // ForceReread
     bool fReadOnly = false;
-    std::unique_ptr<host::TStringList> fStmtHead;
-    std::unique_ptr<host::TStringList> fRangeList;
-    std::unique_ptr<host::TStringList> fOrderList;
-    std::string fTableName;
-    const char* fSQLText = nullptr;
+    // A re-run of the statement failed (CompleteReread): the failure still to be reported when it
+    // came from a write's re-read, and the record number the re-run was to stand on.
+    bool fRereadPending = false;
+    std::exception_ptr fRereadError;
+    int32_t fRereadRecNo = 0;
+
+    // Columns and descriptors.
     std::vector<TColumnLayout> fColumns;
     std::vector<TColumnValue> fRowValues;
+    std::unique_ptr<TmSQLFields> fFieldDescs;
+    int32_t fRecordSize = -1;
+    int32_t fBookmarkOffset = 0;
+
+    // Indexes and ranges. The server's index listing has been read once fIndexesRead is set (an empty
+    // list is then final until ClearIndexInfo).
+    std::unique_ptr<TmSQLIndexes> fIndexes;
+    bool fIndexesRead = false;
+    uint16_t fKeyNumber = 0;
+    std::string fIndexName;
+    IDXDesc fCurrentIndexDesc{};
+    bool fRangeActive = false;
+    // Host-form value of one field, reused by key extraction, ranges and statement building.
+    std::vector<uint8_t> fHostValue;
+
+    // Edit streams of TEXT fields, referenced from work buffers by handle.
+    TBlobStreams fBlobStreams;
+
+    // Filters.
+    std::unique_ptr<TContainer> fFilters;
+    bool fFiltersActive = false;
+    int fFilterEvaluations = 0;                                // nesting of FilteredRecord
+    std::vector<std::unique_ptr<TmSQLFilter>> fRetiredFilters; // dropped during an evaluation
+    std::vector<uint8_t> fFilterBuffer;                        // rows checked without a caller's buffer
 };
 
 } // namespace corvane

@@ -52,6 +52,9 @@ std::string& LastFileName() {
 }
 // True when the most recent load resolved every function.
 bool gComplete = false;
+// Number of functions the most recent load resolved, in table order: the index of the first missing
+// one (mSQLFunctionCount when none is missing, 0 when nothing is loaded).
+int gFirstMissing = 0;
 
 // Stores a resolved address (or null) into one typed function variable.
 template <class F>
@@ -62,25 +65,30 @@ void Assign(F& variable, void* address) {
 struct FunctionSlot {
     const char* name;
     void (*assign)(void* address);
+    bool called; // the rest of Corvane calls it; the others are only bound
 };
 
-#define CORVANE_SLOT(fn)                                                                                     \
+#define CORVANE_SLOT(fn, called)                                                                             \
     {                                                                                                        \
-#fn, [](void* address) { Assign(fn, address); }                                                      \
+#fn, [](void* address) { Assign(fn, address); }, called                                              \
     }
 
 // The client functions in resolution order.
 const FunctionSlot kFunctions[mSQLFunctionCount] = {
-    CORVANE_SLOT(msqlConnect),       CORVANE_SLOT(msqlClose),          CORVANE_SLOT(msqlCreateDB),
-    CORVANE_SLOT(msqlDropDB),        CORVANE_SLOT(msqlSelectDB),       CORVANE_SLOT(msqlDataSeek),
-    CORVANE_SLOT(msqlFieldSeek),     CORVANE_SLOT(msqlFreeResult),     CORVANE_SLOT(msqlFetchField),
-    CORVANE_SLOT(msqlFetchRow),      CORVANE_SLOT(msqlGetErrMsg),      CORVANE_SLOT(msqlGetHostInfo),
-    CORVANE_SLOT(msqlGetIntConf),    CORVANE_SLOT(msqlGetCharConf),    CORVANE_SLOT(msqlGetProtoInfo),
-    CORVANE_SLOT(msqlGetServerInfo), CORVANE_SLOT(msqlGetServerStats), CORVANE_SLOT(msqlGetSequenceInfo),
-    CORVANE_SLOT(msqlListDBs),       CORVANE_SLOT(msqlListFields),     CORVANE_SLOT(msqlListIndex),
-    CORVANE_SLOT(msqlListTables),    CORVANE_SLOT(msqlLoadConfigFile), CORVANE_SLOT(msqlQuery),
-    CORVANE_SLOT(msqlReloadAcls),    CORVANE_SLOT(msqlShutdown),       CORVANE_SLOT(msqlStoreResult),
-    CORVANE_SLOT(msqlUserConnect),
+    CORVANE_SLOT(msqlConnect, true),         CORVANE_SLOT(msqlClose, true),
+    CORVANE_SLOT(msqlCreateDB, false),       CORVANE_SLOT(msqlDropDB, false),
+    CORVANE_SLOT(msqlSelectDB, true),        CORVANE_SLOT(msqlDataSeek, true),
+    CORVANE_SLOT(msqlFieldSeek, true),       CORVANE_SLOT(msqlFreeResult, true),
+    CORVANE_SLOT(msqlFetchField, true),      CORVANE_SLOT(msqlFetchRow, true),
+    CORVANE_SLOT(msqlGetErrMsg, true),       CORVANE_SLOT(msqlGetHostInfo, true),
+    CORVANE_SLOT(msqlGetIntConf, false),     CORVANE_SLOT(msqlGetCharConf, false),
+    CORVANE_SLOT(msqlGetProtoInfo, false),   CORVANE_SLOT(msqlGetServerInfo, true),
+    CORVANE_SLOT(msqlGetServerStats, true),  CORVANE_SLOT(msqlGetSequenceInfo, false),
+    CORVANE_SLOT(msqlListDBs, true),         CORVANE_SLOT(msqlListFields, true),
+    CORVANE_SLOT(msqlListIndex, true),       CORVANE_SLOT(msqlListTables, true),
+    CORVANE_SLOT(msqlLoadConfigFile, false), CORVANE_SLOT(msqlQuery, true),
+    CORVANE_SLOT(msqlReloadAcls, false),     CORVANE_SLOT(msqlShutdown, false),
+    CORVANE_SLOT(msqlStoreResult, true),     CORVANE_SLOT(msqlUserConnect, false),
 };
 
 #undef CORVANE_SLOT
@@ -104,6 +112,7 @@ const char* Load(const std::string& fileName) {
         gModule = nullptr;
     }
     gComplete = false;
+    gFirstMissing = 0;
     ClearFunctions(0);
     SQLLibraryHandle = SQLLibraryNotLoaded;
 
@@ -116,6 +125,7 @@ const char* Load(const std::string& fileName) {
         void* address = dlsym(gModule, kFunctions[i].name);
         if (!address) return kFunctions[i].name; // this and every later variable stay null
         kFunctions[i].assign(address);
+        gFirstMissing = i + 1;
     }
     gComplete = true;
     return nullptr;
@@ -145,12 +155,24 @@ void UnloadmSQLLibrary() {
     if (gModule) dlclose(gModule);
     gModule = nullptr;
     gComplete = false;
+    gFirstMissing = 0;
     ClearFunctions(0);
     SQLLibraryHandle = SQLLibraryNotLoaded;
 }
 
 bool mSQLLibraryComplete() {
     return mSQLLibraryLoaded() && gComplete;
+}
+
+bool mSQLFunctionCalled(int index) {
+    return index >= 0 && index < mSQLFunctionCount && kFunctions[index].called;
+}
+
+bool mSQLLibraryUsable() {
+    if (!mSQLLibraryLoaded()) return false;
+    for (int i = gFirstMissing; i < mSQLFunctionCount; ++i)
+        if (kFunctions[i].called) return false;
+    return true;
 }
 
 std::string mSQLLoadErrorText() {

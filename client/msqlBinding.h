@@ -108,9 +108,15 @@ void UnloadmSQLLibrary();
 inline bool mSQLLibraryLoaded() {
     return SQLLibraryHandle > SQLLibraryNotLoaded;
 }
-// True when the library is loaded and all 28 functions were resolved: callers that must not
-// call a null function variable check this.
+// True when the library is loaded and all 28 functions were resolved.
 bool mSQLLibraryComplete();
+// Whether the rest of Corvane calls client function index (0-based, in resolution order): 18 of
+// the 28 are called, the others (msqlCreateDB, msqlGetIntConf, msqlUserConnect ...) only bound.
+bool mSQLFunctionCalled(int index);
+// True when the library is loaded and every function Corvane calls is bound: the check made before
+// connecting, so that no null function variable is ever called. A library that lacks only functions
+// Corvane never calls is usable: the Unix builds of mSQL 4.x lack msqlUserConnect.
+bool mSQLLibraryUsable();
 // "Error Loading DLL " and the file name of the most recent load attempt ("libmsql.so" before
 // any): the text shown when the library cannot be loaded.
 std::string mSQLLoadErrorText();

@@ -5,6 +5,7 @@
 #include "host/DBTypes.h"
 #include "host/DataSet.h"
 #include "host/DataSource.h"
+#include "host/DataSources.h"
 #include "host/FieldDefs.h"
 #include "host/Fields.h"
 #include "host/IndexDefs.h"

@@ -139,8 +139,11 @@ inline constexpr TFieldTypes ftBlobTypes{ftBlob,     ftMemo,        ftGraphic, f
                                          ftDBaseOle, ftTypedBinary, ftOraBlob, ftOraClob};
 inline constexpr TFieldTypes ftStringTypes{ftString, ftFixedChar, ftWideString, ftGuid};
 
-// The largest TStringField.Size.
+// The classic host's largest TStringField.Size; kept for code that sizes its own text buffers.
 inline constexpr int dsMaxStringSize = 8192;
+// The largest size of a string field or definition: every size a 16-bit signed field descriptor
+// can carry.
+inline constexpr int dsMaxStringFieldSize = 32767;
 
 // Display names of the field types ("String", "SmallInt", ...), by ordinal.
 extern const std::array<const char*, FieldTypeCount> FieldTypeNames;
@@ -156,6 +159,9 @@ enum TIndexOption : uint8_t {
     ixNonMaintained
 };
 using TIndexOptions = TSet<TIndexOption>;
+// Every index option (ixPrimary..ixNonMaintained).
+inline constexpr TIndexOptions AllIndexOptions{ixPrimary,         ixUnique,     ixDescending,
+                                               ixCaseInsensitive, ixExpression, ixNonMaintained};
 
 // ---- Parameters
 

@@ -2,10 +2,9 @@
 #include "host/DataSet.h"
 
 #include <algorithm>
-#include <exception>
 
+#include "host/Application.h"
 #include "host/DataSource.h"
-#include "host/Dialogs.h"
 #include "host/Exceptions.h"
 #include "host/Messages.h"
 #include "host/SysUtils.h"
@@ -143,7 +142,8 @@ void TDataSet::OpenCursor(bool infoQuery) {
 }
 
 void TDataSet::CloseCursor() {
-    fBlockReadSize = 0;
+    // Through the setter, so that a descendant releases its block-read buffer.
+    SetBlockReadSize(0);
     FreeFieldBuffers();
     ClearBuffers();
     SetBufListSize(0);
@@ -182,17 +182,8 @@ void TDataSet::InitFieldDefs() {
 }
 
 void TDataSet::InternalHandleException() {
-    // The application-level handler: show the message of the pending exception, except EAbort.
-    std::exception_ptr pending = std::current_exception();
-    if (!pending) return;
-    try {
-        std::rethrow_exception(pending);
-    } catch (const EAbort&) {
-    } catch (const std::exception& e) {
-        MessageBox(e.what(), "", MB_OK | MB_ICONERROR);
-    } catch (...) {
-        MessageBox("Unknown exception", "", MB_OK | MB_ICONERROR);
-    }
+    // The application-level handler shows the pending exception (EAbort stays silent).
+    Application().HandleException(this);
 }
 
 void TDataSet::SetObjectView(bool value) {
@@ -675,6 +666,10 @@ void TDataSet::SetBlockReadSize(int value) {
 // ---- provider support defaults
 
 std::unique_ptr<TIndexDef> TDataSet::PSGetDefaultOrder() {
+    return nullptr;
+}
+
+std::unique_ptr<TIndexDefs> TDataSet::PSGetIndexDefs(TIndexOptions /*indexTypes*/) {
     return nullptr;
 }
 

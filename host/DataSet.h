@@ -204,8 +204,9 @@ public:
     // Appends FieldByName of each ';'-separated name (trimmed).
     void GetFieldList(std::vector<TField*>& list, const std::string& fieldNames) const;
     void GetFieldList(TList* list, const std::string& fieldNames) const;
-    // Fills the definitions (a closed dataset opens its cursor for information only).
-    void InitFieldDefs();
+    // Fills the definitions (a closed dataset opens its cursor for information only). Virtual: a
+    // descendant may read them another way (a table from the server's field list, unopened).
+    virtual void InitFieldDefs();
     // Reads the active row outside the buffer window; base false.
     virtual bool GetCurrentRecord(TRecordBuffer buffer);
     // A stream over a blob field's value (bmRead, bmWrite, bmReadWrite); base: none.
@@ -239,6 +240,11 @@ public:
     virtual std::string PSGetTableName() { return {}; }
     virtual void PSSetCommandText(const std::string& /*text*/) {}
     virtual std::unique_ptr<TIndexDef> PSGetDefaultOrder();
+    // The dataset's index definitions with at least one of indexTypes (every one when the set is
+    // empty), as a new list the caller owns; nullptr when there are none. Datasets with indexes
+    // answer GetIndexDefs(their IndexDefs, indexTypes); the base has none. Current host
+    // generation only: builds for the older one (CORVANE_HOST_GENERATION=4) do not use it.
+    virtual std::unique_ptr<TIndexDefs> PSGetIndexDefs(TIndexOptions indexTypes = AllIndexOptions);
     virtual std::string PSGetKeyFields();
     virtual TParams* PSGetParams() { return nullptr; }
     virtual void PSSetParams(TParams* /*params*/) {}

@@ -18,7 +18,7 @@ void CheckDefSize(TFieldType dataType, int size) {
     else if (dataType == ftBCD)
         ok = size >= 0 && size <= 32;
     else if (ftStringTypes.Contains(dataType))
-        ok = size >= 0 && size <= dsMaxStringSize;
+        ok = size >= 0 && size <= dsMaxStringFieldSize;
     if (!ok) DatabaseError(SInvalidFieldSize);
 }
 

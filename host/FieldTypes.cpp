@@ -1,4 +1,5 @@
-// The typed field classes: native formats and conversions.
+// The typed field classes: native formats and conversions (blob fields: BlobFields.cpp).
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -8,8 +9,6 @@
 #include "host/Exceptions.h"
 #include "host/Fields.h"
 #include "host/Messages.h"
-#include "host/Stream.h"
-#include "host/Strings.h"
 #include "host/SysUtils.h"
 
 namespace host {
@@ -22,18 +21,40 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
     SetTransliterate(true);
 }
 
+namespace {
+
+// String fields up to this size go through a stack buffer; longer ones through the heap.
+constexpr int kSmallStringSize = 255;
+
+} // namespace
+
 void TStringField::CheckTypeSize(int size) const {
-    if (size < 0 || size > dsMaxStringSize) DatabaseError(SInvalidFieldSize);
+    if (size < 0 || size > dsMaxStringFieldSize) DatabaseError(SInvalidFieldSize);
 }
 
 bool TStringField::GetValue(std::string& value) const {
-    char buffer[dsMaxStringSize + 1];
-    const int size = std::clamp(Size(), 0, dsMaxStringSize);
-    buffer[0] = 0;
-    if (!GetData(buffer)) return false;
-    buffer[size] = 0;
-    if (Transliterate() && DataSet() != nullptr) DataSet()->Translate(buffer, buffer, false);
-    value.assign(buffer, strnlen(buffer, static_cast<size_t>(size)));
+    const int size = std::max(Size(), 0);
+    // Reads the DataSize (Size + 1) bytes, terminates them at Size and cuts at the terminator.
+    auto read = [&](char* buffer) {
+        buffer[0] = 0;
+        if (!GetData(buffer)) return false;
+        buffer[size] = 0;
+        if (Transliterate() && DataSet() != nullptr) DataSet()->Translate(buffer, buffer, false);
+        return true;
+    };
+    if (size <= kSmallStringSize) {
+        char buffer[kSmallStringSize + 1];
+        if (!read(buffer)) return false;
+        value.assign(buffer, strnlen(buffer, static_cast<size_t>(size)));
+        return true;
+    }
+    // Straight into value (its capacity is reused by callers that keep it).
+    value.resize(static_cast<size_t>(size) + 1);
+    if (!read(value.data())) {
+        value.clear();
+        return false;
+    }
+    value.resize(strnlen(value.data(), static_cast<size_t>(size)));
     return true;
 }
 
@@ -44,13 +65,21 @@ std::string TStringField::GetAsString() const {
 }
 
 void TStringField::SetAsString(const std::string& value) {
-    char buffer[dsMaxStringSize + 1];
-    const size_t size = static_cast<size_t>(std::clamp(Size(), 0, dsMaxStringSize));
+    // The dataset copies DataSize (Size + 1) bytes: the buffer has them all, zero after the text.
+    const size_t size = static_cast<size_t>(std::max(Size(), 0));
     const size_t n = std::min(value.size(), size);
-    std::memcpy(buffer, value.data(), n);
-    buffer[n] = 0;
-    if (Transliterate() && DataSet() != nullptr) DataSet()->Translate(buffer, buffer, true);
-    SetData(buffer);
+    auto write = [&](char* buffer) {
+        std::memcpy(buffer, value.data(), n);
+        if (Transliterate() && DataSet() != nullptr) DataSet()->Translate(buffer, buffer, true);
+        SetData(buffer);
+    };
+    if (size <= static_cast<size_t>(kSmallStringSize)) {
+        char buffer[kSmallStringSize + 1] = {};
+        write(buffer);
+        return;
+    }
+    std::string buffer(size + 1, '\0');
+    write(buffer.data());
 }
 
 int32_t TStringField::GetAsInteger() const {
@@ -638,122 +667,6 @@ TBytesField::TBytesField(TComponent* owner) : TBinaryField(owner) {
 TVarBytesField::TVarBytesField(TComponent* owner) : TBinaryField(owner) {
     SetDataType(ftVarBytes);
     SetSizeDirect(16);
-}
-
-// ---- blob fields
-
-TBlobField::TBlobField(TComponent* owner) : TField(owner) {
-    SetDataType(ftBlob);
-}
-
-void TBlobField::SetModified(bool value) {
-    fModified = value;
-}
-
-int64_t TBlobField::BlobSize() const {
-    if (DataSet() == nullptr) return 0;
-    auto stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), bmRead);
-    return stream ? stream->Size() : 0;
-}
-
-bool TBlobField::IsNull() const {
-    if (fModified) return BlobSize() == 0;
-    return TField::IsNull();
-}
-
-std::string TBlobField::GetAsString() const {
-    if (DataSet() == nullptr) DatabaseErrorFmt(SDataSetMissing, {DisplayName()});
-    auto stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), bmRead);
-    if (!stream) return {};
-    std::string result(static_cast<size_t>(std::max<int64_t>(stream->Size(), 0)), '\0');
-    stream->SetPosition(0);
-    const int64_t read =
-        result.empty() ? 0 : stream->Read(result.data(), static_cast<int64_t>(result.size()));
-    result.resize(static_cast<size_t>(std::max<int64_t>(read, 0)));
-    return result;
-}
-
-void TBlobField::SetAsString(const std::string& value) {
-    if (DataSet() == nullptr) DatabaseErrorFmt(SDataSetMissing, {DisplayName()});
-    auto stream = DataSet()->CreateBlobStream(this, bmWrite);
-    if (!stream) AccessError("String");
-    if (!value.empty()) stream->WriteBuffer(value.data(), static_cast<int64_t>(value.size()));
-    stream.reset();
-    fModified = true;
-}
-
-void TBlobField::Clear() {
-    if (DataSet() == nullptr) DatabaseErrorFmt(SDataSetMissing, {DisplayName()});
-    auto stream = DataSet()->CreateBlobStream(this, bmWrite);
-    stream.reset();
-    fModified = true;
-}
-
-void TBlobField::LoadFromStream(TStream& source) {
-    if (DataSet() == nullptr) DatabaseErrorFmt(SDataSetMissing, {DisplayName()});
-    auto stream = DataSet()->CreateBlobStream(this, bmWrite);
-    if (!stream) AccessError("String");
-    stream->CopyFrom(source, 0);
-    stream.reset();
-    fModified = true;
-}
-
-void TBlobField::SaveToStream(TStream& dest) const {
-    if (DataSet() == nullptr) DatabaseErrorFmt(SDataSetMissing, {DisplayName()});
-    auto stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), bmRead);
-    if (stream && stream->Size() > 0) dest.CopyFrom(*stream, 0);
-}
-
-void TBlobField::LoadFromFile(const std::string& fileName) {
-    TMemoryStream stream;
-    stream.LoadFromFile(fileName);
-    LoadFromStream(stream);
-}
-
-void TBlobField::SaveToFile(const std::string& fileName) const {
-    TMemoryStream stream;
-    SaveToStream(stream);
-    stream.SaveToFile(fileName);
-}
-
-void TBlobField::Assign(TPersistent* source) {
-    if (auto* blob = dynamic_cast<TBlobField*>(source)) {
-        SetAsString(blob->AsString());
-        return;
-    }
-    if (auto* strings = dynamic_cast<TStrings*>(source)) {
-        SetAsString(strings->Text());
-        return;
-    }
-    TField::Assign(source);
-}
-
-void TBlobField::FreeBuffers() {
-    if (!fModified) return;
-    if (DataSet() != nullptr) DataSet()->CloseBlob(this);
-    fModified = false;
-}
-
-Variant TBlobField::GetAsVariant() const {
-    if (IsNull()) return Null();
-    return Variant(GetAsString());
-}
-
-void TBlobField::GetText(std::string& text, bool /*displayText*/) const {
-    text = ClassDesc();
-}
-
-void TBlobField::SetTextValue(const std::string& /*value*/) {
-    AccessError("Text");
-}
-
-TMemoField::TMemoField(TComponent* owner) : TBlobField(owner) {
-    SetDataType(ftMemo);
-    SetTransliterate(true);
-}
-
-TGraphicField::TGraphicField(TComponent* owner) : TBlobField(owner) {
-    SetDataType(ftGraphic);
 }
 
 // ---- object fields

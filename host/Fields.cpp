@@ -172,7 +172,10 @@ void TField::PropertyChanged(bool layoutAffected) {
 
 void TField::Notification(TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
-    if (operation == opRemove && component == fLookupDataSet) fLookupDataSet = nullptr;
+    if (operation == opRemove && component == fLookupDataSet) {
+        fLookupDataSet = nullptr;
+        fLookupList.Clear();
+    }
 }
 
 // ---- lookup set-up
@@ -187,35 +190,111 @@ void TField::SetLookupDataSet(TDataSet* v) {
     CheckInactive();
     if (fLookupDataSet != nullptr) RemoveFreeNotification(fLookupDataSet);
     fLookupDataSet = v;
+    fLookupList.Clear();
     if (v != nullptr) v->FreeNotification(this);
 }
 
 void TField::SetLookupKeyFields(const std::string& v) {
     CheckInactive();
     fLookupKeyFields = v;
+    fLookupList.Clear();
 }
 
 void TField::SetLookupResultField(const std::string& v) {
     CheckInactive();
     fLookupResultField = v;
+    fLookupList.Clear();
 }
 
-void TField::Bind(bool binding) {
-    if (!binding || fFieldKind != fkLookup) return;
+void TField::SetLookupCache(bool v) {
+    if (v == fLookupCache) return;
+    fLookupCache = v;
+    if (!v) {
+        fLookupList.Clear();
+        return;
+    }
+    if (fFieldKind == fkLookup && fDataSet != nullptr && fDataSet->Active()) RefreshLookupList();
+}
+
+const TLookupList& TField::LookupList() const {
+    return fLookupList;
+}
+
+void TField::CheckLookupInfo() const {
     if (fKeyFields.empty() || fLookupDataSet == nullptr || fLookupKeyFields.empty() ||
         fLookupResultField.empty())
         DatabaseErrorFmt(SLookupInfoError, {DisplayName()}, fDataSet);
+    // A dataset that looks its own values up would open (and read) itself while opening.
+    if (fLookupDataSet == fDataSet) DatabaseError(SCircularDataLink, const_cast<TField*>(this));
+}
+
+void TField::RefreshLookupList() {
+    CheckLookupInfo();
+    TDataSet* lookup = fLookupDataSet;
+    const bool wasActive = lookup->Active();
+    fLookupList.Clear();
+    lookup->Open();
+    try {
+        std::vector<TField*> keys;
+        lookup->GetFieldList(keys, fLookupKeyFields);
+        TField* result = lookup->FieldByName(fLookupResultField);
+        const TBookmarkStr position = lookup->Bookmark();
+        lookup->DisableControls();
+        try {
+            lookup->First();
+            while (!lookup->Eof()) {
+                fLookupList.Add(lookup->FieldValues(fLookupKeyFields), result->Value());
+                lookup->Next();
+            }
+            if (!position.empty()) lookup->SetBookmark(position);
+        } catch (...) {
+            lookup->EnableControls();
+            throw;
+        }
+        lookup->EnableControls();
+    } catch (...) {
+        fLookupList.Clear();
+        if (!wasActive) lookup->Close();
+        throw;
+    }
+    if (!wasActive) lookup->Close();
+}
+
+void TField::Bind(bool binding) {
+    if (fFieldKind != fkLookup) return;
+    if (!binding) {
+        fLookupList.Clear();
+        return;
+    }
+    CheckLookupInfo();
     std::vector<TField*> fields;
     fDataSet->GetFieldList(fields, fKeyFields);
     fLookupDataSet->Open();
     fields.clear();
     fLookupDataSet->GetFieldList(fields, fLookupKeyFields);
     fLookupDataSet->FieldByName(fLookupResultField);
+    if (fLookupCache) RefreshLookupList();
 }
 
 void TField::CalcLookupValue() {
+    if (fLookupCache) {
+        SetValue(fLookupList.ValueOfKey(fDataSet->FieldValues(fKeyFields)));
+        return;
+    }
     if (fLookupDataSet == nullptr || !fLookupDataSet->Active()) return;
     SetValue(fLookupDataSet->Lookup(fLookupKeyFields, fDataSet->FieldValues(fKeyFields), fLookupResultField));
+}
+
+Variant TLookupList::ValueOfKey(const Variant& key) const {
+    if (key.IsNull()) return Null();
+    for (const auto& [entryKey, value] : fList) {
+        try {
+            if (VarCompareValue(entryKey, key) == vrEqual) return value;
+        } catch (const EConvertError&) {
+            // Keys that cannot be compared (text that is no number against a number) do not match.
+        }
+    }
+    return Null();
 }
 
 // ---- native access

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/Component.h"
@@ -41,6 +42,20 @@ class TStrings;
 using TFieldNotifyEvent = std::function<void(TField* sender)>;
 using TFieldGetTextEvent = std::function<void(TField* sender, std::string& text, bool displayText)>;
 using TFieldSetTextEvent = std::function<void(TField* sender, const std::string& text)>;
+
+// The key -> value pairs of a cached lookup field. Keys are single values or, for several key
+// fields, variant arrays; they match when they compare equal as variants.
+class TLookupList {
+public:
+    void Add(const Variant& key, const Variant& value) { fList.emplace_back(key, value); }
+    void Clear() { fList.clear(); }
+    int Count() const { return static_cast<int>(fList.size()); }
+    // The value of the first entry whose key equals key; Null when there is none or key is Null.
+    Variant ValueOfKey(const Variant& key) const;
+
+private:
+    std::vector<std::pair<Variant, Variant>> fList;
+};
 
 // One column of a dataset. Owned by its Owner (the dataset for default fields); linked to a dataset
 // through DataSet (which puts it into DataSet->Fields()). Deleting a field takes it out of the list.
@@ -130,9 +145,17 @@ public:
     void SetLookupKeyFields(const std::string& v);
     const std::string& LookupResultField() const { return fLookupResultField; }
     void SetLookupResultField(const std::string& v);
-    // Kept for compatibility; values are always looked up through LookupDataSet->Lookup.
+    // With LookupCache the values come from a key -> value list read from the lookup dataset
+    // when the field binds (RefreshLookupList), instead of a LookupDataSet->Lookup per row.
+    // Switching it on while the dataset is open reads the list at once; switching it off, or
+    // changing the lookup dataset, its key fields or its result field, drops the list.
     bool LookupCache() const { return fLookupCache; }
-    void SetLookupCache(bool v) { fLookupCache = v; }
+    void SetLookupCache(bool v);
+    // The cached key -> value list (empty until filled).
+    const TLookupList& LookupList() const;
+    // Re-reads the cached list from the lookup dataset (opened for the read when closed, closed
+    // again after; its position is kept). SLookupInfoError when the set-up is incomplete.
+    void RefreshLookupList();
 
     // ---- events
     const TFieldNotifyEvent& OnChange() const { return fOnChange; }
@@ -235,6 +258,9 @@ protected:
     [[noreturn]] void RangeError(double value, double min, double max) const;
     // Refuses changes of fieldname, kind, size... while the dataset is open.
     void CheckInactive() const;
+    // A lookup field's set-up is complete (SLookupInfoError) and does not refer to its own
+    // dataset (SCircularDataLink).
+    void CheckLookupInfo() const;
     void PropertyChanged(bool layoutAffected);
     // Sets Size without checks (constructors of the typed fields).
     void SetSizeDirect(int value) { fSize = value; }
@@ -269,6 +295,7 @@ private:
     std::string fOrigin, fEditMask;
     std::string fKeyFields, fLookupKeyFields, fLookupResultField;
     TDataSet* fLookupDataSet = nullptr;
+    TLookupList fLookupList;
     TFieldNotifyEvent fOnChange, fOnValidate;
     TFieldGetTextEvent fOnGetText;
     TFieldSetTextEvent fOnSetText;
@@ -566,6 +593,8 @@ public:
     void SetModified(bool value);
     void Clear() override;
     void SetAsString(const std::string& value) override;
+    // Null: when the blob was written in this row, an empty value; otherwise the row's null test.
+    bool IsNull() const override;
     void LoadFromStream(TStream& stream);
     void SaveToStream(TStream& stream) const;
     void LoadFromFile(const std::string& fileName);
@@ -574,12 +603,13 @@ public:
     void FreeBuffers() override;
 
 protected:
+    // Any size from 0 up (the size of the field's slot, from its definition); negative refused.
+    void CheckTypeSize(int size) const override;
     std::string GetAsString() const override;
     Variant GetAsVariant() const override;
     void SetVarValue(const Variant& value) override { SetAsString(value.AsString()); }
     void GetText(std::string& text, bool displayText) const override;
     void SetTextValue(const std::string& value) override;
-    bool IsNull() const override;
 
 private:
     friend class TField;

@@ -237,21 +237,38 @@ void TListBoxStrings::Delete(int index) {
 void TListBoxStrings::Clear() {
     fItems.clear();
     fListBox->fItemIndex = -1;
+    fListBox->fAnchor = -1;
 }
 
 TListBox::TListBox(TComponent* owner) : TWinControl(owner), fItems(std::make_unique<TListBoxStrings>(this)) {}
 
 TListBox::~TListBox() = default;
 
+namespace {
+
+// Keeps a position in the list on its item when an item is inserted before it.
+void FollowInsert(int& position, int index) {
+    if (position >= index) ++position;
+}
+
+// Keeps a position on its item when another is deleted; -1 when its own item goes.
+void FollowDelete(int& position, int index) {
+    if (position == index)
+        position = -1;
+    else if (position > index)
+        --position;
+}
+
+} // namespace
+
 void TListBox::ItemInserted(int index) {
-    if (fItemIndex >= index) ++fItemIndex;
+    FollowInsert(fItemIndex, index);
+    FollowInsert(fAnchor, index);
 }
 
 void TListBox::ItemDeleted(int index) {
-    if (fItemIndex == index)
-        fItemIndex = -1;
-    else if (fItemIndex > index)
-        --fItemIndex;
+    FollowDelete(fItemIndex, index);
+    FollowDelete(fAnchor, index);
 }
 
 void TListBox::SetMultiSelect(bool v) {
@@ -267,6 +284,7 @@ void TListBox::SetMultiSelect(bool v) {
 void TListBox::SetItemIndex(int index) {
     if (index < -1 || index >= fItems->Count()) IndexError(index);
     fItemIndex = index;
+    fAnchor = index;
     if (index < 0) {
         ClearSelection();
         return;
@@ -305,18 +323,26 @@ void TListBox::ClearSelection() {
         item.selected = false;
 }
 
-void TListBox::ClickItem(int index, bool ctrl) {
+void TListBox::ClickItem(int index, bool ctrl, bool shift) {
     if (!Enabled() || !Visible()) return;
     List()->CheckIndex(index);
-    if (fMultiSelect && ctrl) {
-        fItemIndex = index;
-        auto& item = List()->fItems[static_cast<size_t>(index)];
+    auto& items = List()->fItems;
+    if (fMultiSelect && shift) {
+        const int anchor = fAnchor >= 0 ? fAnchor : index;
+        if (!ctrl) ClearSelection();
+        for (int i = std::min(anchor, index); i <= std::max(anchor, index); ++i)
+            items[static_cast<size_t>(i)].selected = true;
+        fAnchor = anchor;
+    } else if (fMultiSelect && ctrl) {
+        auto& item = items[static_cast<size_t>(index)];
         item.selected = !item.selected;
+        fAnchor = index;
     } else {
         ClearSelection();
-        fItemIndex = index;
-        List()->fItems[static_cast<size_t>(index)].selected = true;
+        items[static_cast<size_t>(index)].selected = true;
+        fAnchor = index;
     }
+    fItemIndex = index;
     FireClick();
 }
 

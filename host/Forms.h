@@ -238,9 +238,11 @@ public:
     void SetSelected(int index, bool value);
     int SelCount() const;
     void ClearSelection();
-    // The user clicks item index (with Ctrl: toggles it in a multi-select list, keeping the
-    // others); then OnClick.
-    void ClickItem(int index, bool ctrl = false);
+    // The user clicks item index, then OnClick. In a multi-select list Ctrl toggles the item and
+    // keeps the others; Shift selects the range from the anchor (the last item clicked without
+    // Shift, or focused by SetItemIndex) to index, replacing the selection (with Ctrl as well:
+    // adding to it). Otherwise only index is selected.
+    void ClickItem(int index, bool ctrl = false, bool shift = false);
 
 private:
     friend class TListBoxStrings;
@@ -250,6 +252,7 @@ private:
     std::unique_ptr<TStrings> fItems;
     bool fMultiSelect = false;
     int fItemIndex = -1;
+    int fAnchor = -1; // where a Shift-click range starts
 };
 
 enum TFormBorderStyle : uint8_t { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };

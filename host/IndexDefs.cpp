@@ -111,20 +111,37 @@ TIndexDef* TIndexDefs::Find(const std::string& name) const {
 
 void TIndexDefs::Update() {
     if (fUpdated || fDataSet == nullptr) return;
+    fInternalUpdate = true;
     BeginUpdate();
     try {
         fDataSet->UpdateIndexDefs();
     } catch (...) {
         EndUpdate();
+        fInternalUpdate = false;
         throw;
     }
     EndUpdate();
+    fInternalUpdate = false;
     fUpdated = true;
 }
 
 void TIndexDefs::Update(TCollectionItem* /*item*/) {
-    if (UpdateCount() > 0) return;
+    if (fInternalUpdate || UpdateCount() > 0) return;
     if (fDataSet != nullptr) fDataSet->DefChanged(this);
+}
+
+std::unique_ptr<TIndexDefs> GetIndexDefs(TIndexDefs* indexDefs, TIndexOptions indexTypes) {
+    if (indexDefs == nullptr) return nullptr;
+    indexDefs->Update();
+    std::unique_ptr<TIndexDefs> result;
+    for (int i = 0; i < indexDefs->Count(); ++i) {
+        TIndexDef* def = indexDefs->Items(i);
+        if (!indexTypes.Empty() && (def->Options() * indexTypes).Empty()) continue;
+        if (!result) result = std::make_unique<TIndexDefs>(nullptr);
+        result->AddIndexDef()->Assign(def);
+    }
+    if (result) result->SetUpdated(true);
+    return result;
 }
 
 TIndexDef* TIndexDefs::GetIndexForFields(const std::string& fields, bool caseInsensitive) {

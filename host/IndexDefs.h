@@ -62,7 +62,8 @@ public:
     int IndexOf(const std::string& name) const;
     bool Updated() const { return fUpdated; }
     void SetUpdated(bool value) { fUpdated = value; }
-    // Refills through DataSet->UpdateIndexDefs when not Updated.
+    // Refills through DataSet->UpdateIndexDefs when not Updated. Filling them is not a change:
+    // DataSet->DefChanged hears only of changes made outside Update.
     void Update();
     // The first index (neither descending nor expression; case-insensitive ones only when asked)
     // whose fields equal `fields` ignoring case, else the first whose fields start with them
@@ -77,7 +78,13 @@ protected:
 private:
     TDataSet* fDataSet;
     bool fUpdated = false;
+    bool fInternalUpdate = false;
 };
+
+// The definitions of indexDefs (brought up to date first) that have at least one of the options
+// in indexTypes, or all of them when indexTypes is empty, copied into a new list without a
+// dataset; nullptr when none qualifies. What provider support hands out (PSGetIndexDefs).
+std::unique_ptr<TIndexDefs> GetIndexDefs(TIndexDefs* indexDefs, TIndexOptions indexTypes);
 
 // The index an ORDER BY clause of sql describes (fields in order, ';'-separated, with descending
 // ones in DescFields), as a new definition the caller owns; nullptr when the text has no

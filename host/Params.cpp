@@ -589,6 +589,12 @@ void ScanParamMarkers(std::string_view sql, const std::function<void(std::string
             textStart = i;
             continue;
         }
+        if (literal && c == '\\') {
+            // The server's string escape: a backslash takes the next character as it is, so an
+            // escaped quote does not end the literal.
+            i += 2;
+            continue;
+        }
         if (IsQuote(c)) literal = !literal;
         ++i;
     }

@@ -146,9 +146,10 @@ public:
     // For each source param with a namesake here: Assign it.
     void AssignValues(const TParams* source);
     bool IsEqual(const TParams* other) const;
-    // Scans sql for `:name` references (quotes ' " ` toggle a literal; `::` is an escaped
-    // colon; a name ends at space , ; ) CR LF or the end) and replaces each by `?`. With doCreate
-    // the collection is cleared and one param appended per reference. Returns the new text.
+    // Scans sql for `:name` references (quotes ' " ` toggle a literal, inside which a backslash
+    // escapes the next character; `::` is an escaped colon; a name ends at space , ; ) CR LF or
+    // the end) and replaces each by `?`. With doCreate the collection is cleared and one param
+    // appended per reference. Returns the new text.
     std::string ParseSQL(const std::string& sql, bool doCreate);
     // Names of the params as a ';'-separated list.
     void GetParamList(std::vector<TParam*>& list, const std::string& paramNames) const;
@@ -164,9 +165,11 @@ private:
 // Splits SQL text at parameter markers by ParseSQL's rules, so every component that reads markers agrees
 // with it: a marker is ':' followed by a name that runs to a blank, ',', ';', ')', CR or LF (quote
 // characters inside it toggle, so a quoted name may hold those); "::" is an escaped colon; markers inside
-// '...', "..." or `...` literals are text. onText receives each stretch of text between markers (an
-// escaped colon as ":"), onMarker each marker's name with one pair of enclosing quotes removed (quoted
-// tells whether it had them; an empty name stands for a ':' that no name follows).
+// '...', "..." or `...` literals are text, and inside a literal a backslash takes the next character as
+// it is (the server's string escape: 'it\'s' is one literal). onText receives each stretch of text
+// between markers (an escaped colon as ":"), onMarker each marker's name with one pair of enclosing
+// quotes removed (quoted tells whether it had them; an empty name stands for a ':' that no name
+// follows).
 void ScanParamMarkers(std::string_view sql, const std::function<void(std::string_view text)>& onText,
                       const std::function<void(const std::string& name, bool quoted)>& onMarker);
 

@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libsqlite3-dev pkg-config
+    libsqlite3-dev libre2-dev pkgconf
+    libfltk1.3-dev libpng-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth
 )
 
 missing=()

@@ -113,7 +113,7 @@ struct Cursor {
 
 int main() {
     if (!mSQLLibraryLoaded()) LoadmSQLLibrary();
-    if (!mSQLLibraryComplete()) return 1;
+    if (!mSQLLibraryUsable()) return 1;
     std::printf("Corvane %s on the embedded mSQL engine\n", CorvaneVersion());
     CreateDatabase("tour");
 

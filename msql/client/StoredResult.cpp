@@ -1,9 +1,11 @@
 // Storage of a result handed to C callers. The m_result is the first member of a block that also
-// owns the row nodes, row pointer arrays, field nodes and texts, so one delete frees it all.
+// owns the field nodes and names and takes over the engine result's rows as they are: its row
+// nodes and value texts already have the layout of m_data, so storing copies no value.
 #include "client/StoredResult.h"
 
 #include <cstddef>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -21,11 +23,9 @@ namespace msql {
 namespace {
 
 struct ResultStorage {
-    std::vector<m_data> rows; // row nodes, linked in order
-    std::vector<char*> cells; // rows * fields value pointers
-    std::string text;         // every value, NUL-terminated
+    ResultSet rows;
     std::vector<m_fdata> fields;
-    std::vector<std::string> fieldNames; // name and table per field
+    std::string fieldNames; // name and table of every field, NUL-terminated
 };
 
 struct ResultBlock {
@@ -39,42 +39,40 @@ static_assert(offsetof(ResultBlock, result) == 0);
 
 m_result* MakeStoredResult(ResultSet&& rows) {
     auto storage = std::make_unique<ResultStorage>();
-    const size_t numFields = rows.fields.size();
-    const size_t numRows = rows.RowCount();
+    storage->rows = std::move(rows);
+    const std::vector<FieldInfo>& infos = storage->rows.fields;
+    const size_t numFields = infos.size();
+    // Row nodes carry the width they were built with; descriptions must match it.
+    if (storage->rows.RowCount() > 0 && storage->rows.Width() != numFields)
+        throw std::logic_error("stored result: field descriptions do not match the rows");
+    const size_t numRows = storage->rows.RowCount();
 
-    storage->fieldNames.reserve(numFields * 2);
-    for (const auto& f : rows.fields) {
-        storage->fieldNames.push_back(f.name);
-        storage->fieldNames.push_back(f.table);
+    size_t nameBytes = 0;
+    for (const auto& f : infos)
+        nameBytes += f.name.size() + f.table.size() + 2;
+    storage->fieldNames.reserve(nameBytes);
+    std::vector<size_t> nameAt;
+    nameAt.reserve(numFields * 2);
+    for (const auto& f : infos) {
+        for (const std::string* text : {&f.name, &f.table}) {
+            nameAt.push_back(storage->fieldNames.size());
+            storage->fieldNames.append(*text);
+            storage->fieldNames.push_back('\0');
+        }
     }
     storage->fields.resize(numFields);
     for (size_t i = 0; i < numFields; ++i) {
         m_fdata& node = storage->fields[i];
-        node.field.name = storage->fieldNames[i * 2].data();
-        node.field.table = storage->fieldNames[i * 2 + 1].data();
-        node.field.type = rows.fields[i].type;
-        node.field.length = rows.fields[i].length;
-        node.field.flags = rows.fields[i].flags;
+        node.field.name = storage->fieldNames.data() + nameAt[i * 2];
+        node.field.table = storage->fieldNames.data() + nameAt[i * 2 + 1];
+        node.field.type = infos[i].type;
+        node.field.length = infos[i].length;
+        node.field.flags = infos[i].flags;
         node.next = i + 1 < numFields ? &storage->fields[i + 1] : nullptr;
     }
 
-    storage->text = std::move(rows.Text());
-    const auto& offsets = rows.Cells();
-    storage->cells.resize(offsets.size());
-    char* base = storage->text.data();
-    for (size_t i = 0; i < offsets.size(); ++i) {
-        storage->cells[i] = offsets[i] == ResultSet::kNull ? nullptr : base + offsets[i];
-    }
-    storage->rows.resize(numRows);
-    for (size_t r = 0; r < numRows; ++r) {
-        m_data& node = storage->rows[r];
-        node.width = static_cast<int>(numFields);
-        node.data = storage->cells.data() + r * numFields;
-        node.next = r + 1 < numRows ? &storage->rows[r + 1] : nullptr;
-    }
-
     auto block = std::make_unique<ResultBlock>();
-    block->result.queryData = numRows ? storage->rows.data() : nullptr;
+    block->result.queryData = storage->rows.FirstRow();
     block->result.cursor = block->result.queryData;
     block->result.fieldData = numFields ? storage->fields.data() : nullptr;
     block->result.fieldCursor = block->result.fieldData;
@@ -97,7 +95,7 @@ void SeekStoredResult(m_result* result, int n) {
         result->cursor = nullptr;
         return;
     }
-    result->cursor = &block->storage->rows[static_cast<size_t>(n)];
+    result->cursor = block->storage->rows.Row(static_cast<size_t>(n));
 }
 
 } // namespace msql

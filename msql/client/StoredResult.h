@@ -7,9 +7,9 @@
 
 namespace msql {
 
-// Converts an engine result into an m_result owned by the caller until FreeStoredResult. The
-// storage is a handful of blocks per result (row nodes, row arrays, all texts), never one per
-// cell; the row nodes sit in one array so that seeking is direct.
+// Turns an engine result (or one received from a server) into an m_result owned by the caller
+// until FreeStoredResult. The rows are taken over as they are, without copying a value; a few
+// blocks per result, never one allocation per row or value; seeking is direct.
 m_result* MakeStoredResult(ResultSet&& rows);
 void FreeStoredResult(m_result* result);
 // Positions the row cursor at row n (0-based); out of range leaves it at the end.

@@ -68,19 +68,47 @@ void Catalog::Initialize(SqliteDb& db) {
         " value INTEGER NOT NULL);");
 }
 
-std::optional<TableInfo> Catalog::Find(const std::string& table) {
-    TableInfo info;
+bool Catalog::IsComplete(SqliteDb& db) {
+    Stmt s = db.Prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                        "('msql_tables', 'msql_columns', 'msql_indexes', 'msql_sequences')");
+    return s.Step() && s.Int(0) == 4;
+}
+
+void Catalog::Revalidate() {
+    int64_t schema = 0;
+    {
+        Stmt s = db_.Prepare("PRAGMA schema_version");
+        if (s.Step()) schema = s.Int(0);
+    }
+    if (schema != cacheSchema_ || db_.Rollbacks() != cacheRollbacks_) {
+        cache_.clear();
+        cacheSchema_ = schema;
+        cacheRollbacks_ = db_.Rollbacks();
+    }
+}
+
+TablePtr Catalog::Find(const std::string& table) {
+    Revalidate();
+    if (auto it = cache_.find(table); it != cache_.end()) return it->second;
+    TablePtr info = Load(table);
+    if (info) cache_.emplace(table, info);
+    return info;
+}
+
+TablePtr Catalog::Load(const std::string& table) {
+    auto info = std::make_shared<TableInfo>();
     {
         Stmt s = db_.Prepare("SELECT id FROM msql_tables WHERE name = ?");
         s.Bind(1, std::string_view(table));
-        if (!s.Step()) return std::nullopt;
-        info.id = s.Int(0);
+        if (!s.Step()) return nullptr;
+        info->id = s.Int(0);
     }
-    info.name = table;
+    info->name = table;
+    info->storage = Quote(NumberedName('t', info->id));
     {
         Stmt s = db_.Prepare(
             "SELECT pos, name, type, length, not_null FROM msql_columns WHERE table_id = ? ORDER BY pos");
-        s.Bind(1, info.id);
+        s.Bind(1, info->id);
         while (s.Step()) {
             ColumnInfo c;
             c.position = static_cast<int>(s.Int(0));
@@ -88,13 +116,15 @@ std::optional<TableInfo> Catalog::Find(const std::string& table) {
             c.type = static_cast<int>(s.Int(2));
             c.length = static_cast<int>(s.Int(3));
             c.notNull = s.Int(4) != 0;
-            info.columns.push_back(std::move(c));
+            c.storage = NumberedName('c', c.position);
+            if (c.type == REAL_TYPE) c.decimals = NumberedName('p', c.position);
+            info->columns.push_back(std::move(c));
         }
     }
     {
         Stmt s = db_.Prepare(
             "SELECT id, name, is_unique, fields FROM msql_indexes WHERE table_id = ? ORDER BY id");
-        s.Bind(1, info.id);
+        s.Bind(1, info->id);
         while (s.Step()) {
             IndexInfo i;
             i.id = s.Int(0);
@@ -102,19 +132,30 @@ std::optional<TableInfo> Catalog::Find(const std::string& table) {
             i.unique = s.Int(2) != 0;
             i.fields = SplitFields(s.Text(3));
             for (int f : i.fields) {
-                if (f >= 0 && static_cast<size_t>(f) < info.columns.size())
-                    info.columns[static_cast<size_t>(f)].indexed = true;
+                if (f >= 0 && static_cast<size_t>(f) < info->columns.size())
+                    info->columns[static_cast<size_t>(f)].indexed = true;
             }
-            info.indexes.push_back(std::move(i));
+            info->indexes.push_back(std::move(i));
         }
     }
+    // The INSERT of a whole row: every column (and a REAL's decimals) in order, then "ts".
+    std::string names, marks;
+    for (const auto& c : info->columns) {
+        names += c.storage + ", ";
+        marks += "?, ";
+        if (c.type == REAL_TYPE) {
+            names += c.decimals + ", ";
+            marks += "?, ";
+        }
+    }
+    info->insertSql = "INSERT INTO " + info->storage + " (" + names + "ts) VALUES (" + marks + "?)";
     return info;
 }
 
-TableInfo Catalog::Require(const std::string& table) {
-    auto info = Find(table);
+TablePtr Catalog::Require(const std::string& table) {
+    TablePtr info = Find(table);
     if (!info) throw Error("Unknown table \"" + table + "\"");
-    return std::move(*info);
+    return info;
 }
 
 std::vector<std::string> Catalog::TableNames() {
@@ -148,9 +189,8 @@ void Catalog::CreateTable(const msql::CreateTable& create) {
         columns += NumberedName('c', pos) + ", ";
         if (def.type == REAL_TYPE) columns += NumberedName('p', pos) + ", ";
     }
-    TableInfo info;
-    info.id = id;
-    db_.Exec("CREATE TABLE " + info.Storage() + " (" + columns + "ts INTEGER)");
+    db_.Exec("CREATE TABLE " + Quote(NumberedName('t', id)) + " (" + columns + "ts INTEGER)");
+    cache_.clear();
 }
 
 void Catalog::DropTable(const TableInfo& table) {
@@ -162,6 +202,7 @@ void Catalog::DropTable(const TableInfo& table) {
         s.Bind(1, table.id);
         s.Run();
     }
+    cache_.clear();
 }
 
 void Catalog::CreateIndex(const TableInfo& table, const std::string& name, bool unique,
@@ -189,6 +230,7 @@ void Catalog::CreateIndex(const TableInfo& table, const std::string& name, bool 
     }
     db_.Exec(std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + IndexStorage(table, id) +
              " ON " + table.Storage() + " (" + columns + ")");
+    cache_.clear();
 }
 
 void Catalog::DropIndex(const TableInfo& table, const IndexInfo& index) {
@@ -197,6 +239,7 @@ void Catalog::DropIndex(const TableInfo& table, const IndexInfo& index) {
     s.Bind(1, table.id);
     s.Bind(2, index.id);
     s.Run();
+    cache_.clear();
 }
 
 std::optional<SequenceInfo> Catalog::Sequence(const TableInfo& table) {

@@ -6,8 +6,10 @@
 #include "engine/Sqlite.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace msql {
@@ -19,8 +21,10 @@ struct ColumnInfo {
     bool notNull = false;
     int position = 0;     // 0-based declaration order
     bool indexed = false; // part of some index: NULL is refused
-    std::string Storage() const { return NumberedName('c', position); }
-    std::string Decimals() const { return NumberedName('p', position); } // REAL columns only
+    std::string storage;  // SQLite column "c<position>"
+    std::string decimals; // SQLite column "p<position>" (REAL columns only)
+    const std::string& Storage() const { return storage; }
+    const std::string& Decimals() const { return decimals; }
 };
 
 struct IndexInfo {
@@ -35,8 +39,10 @@ struct TableInfo {
     std::string name;
     std::vector<ColumnInfo> columns;
     std::vector<IndexInfo> indexes; // in creation order
+    std::string storage;            // quoted SQLite table name "t<id>"
+    std::string insertSql;          // INSERT of a whole row (see WriteExecutor), bound by position
 
-    std::string Storage() const { return Quote(NumberedName('t', id)); }
+    const std::string& Storage() const { return storage; }
     const ColumnInfo* FindColumn(const std::string& column) const;
     const IndexInfo* FindIndex(const std::string& index) const;
 };
@@ -46,16 +52,25 @@ struct SequenceInfo {
     int64_t value = 1;
 };
 
+// Catalog entries are shared and immutable: a statement keeps the entries it resolved while the
+// catalog may already have dropped them from its cache.
+using TablePtr = std::shared_ptr<const TableInfo>;
+
 class Catalog {
 public:
     explicit Catalog(SqliteDb& db) : db_(db) {}
 
     // Creates the catalog tables in a new database file.
     static void Initialize(SqliteDb& db);
+    // Whether the file holds every catalog table (a database whose creation was cut short does
+    // not). Throws Error when the file cannot be read.
+    static bool IsComplete(SqliteDb& db);
 
-    std::optional<TableInfo> Find(const std::string& table);
+    // The table's entry, or null. Entries are cached per connection and read again after any
+    // schema change (by this or another connection) or rollback.
+    TablePtr Find(const std::string& table);
     // Like Find, but throws `Unknown table "<t>"`.
-    TableInfo Require(const std::string& table);
+    TablePtr Require(const std::string& table);
     std::vector<std::string> TableNames();
 
     void CreateTable(const CreateTable& create);
@@ -69,7 +84,14 @@ public:
     void DropSequence(const TableInfo& table);
 
 private:
+    TablePtr Load(const std::string& table);
+    // Empties the cache when the schema or the rollback count moved since it was filled.
+    void Revalidate();
+
     SqliteDb& db_;
+    std::unordered_map<std::string, TablePtr> cache_;
+    int64_t cacheSchema_ = -1;
+    uint64_t cacheRollbacks_ = 0;
 };
 
 } // namespace msql

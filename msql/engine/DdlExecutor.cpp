@@ -40,14 +40,15 @@ QueryOutcome ExecuteCreateTable(ExecContext& ctx, const CreateTable& s) {
 
 QueryOutcome ExecuteDropTable(ExecContext& ctx, const DropTable& s) {
     Transaction tx(ctx.db, true);
-    ctx.catalog.DropTable(ctx.catalog.Require(s.table));
+    ctx.catalog.DropTable(*ctx.catalog.Require(s.table));
     tx.Commit();
     return Done();
 }
 
 QueryOutcome ExecuteCreateIndex(ExecContext& ctx, const CreateIndex& s) {
     Transaction tx(ctx.db, true);
-    TableInfo table = ctx.catalog.Require(s.table);
+    TablePtr entry = ctx.catalog.Require(s.table);
+    const TableInfo& table = *entry;
     if (table.FindColumn(s.name) || table.FindIndex(s.name)) throw Error("Bad index name '" + s.name + "'");
     if (s.fields.size() > kMaxIndexFields) throw Error("Too many fields in index");
     std::vector<int> fields;
@@ -70,7 +71,8 @@ QueryOutcome ExecuteCreateIndex(ExecContext& ctx, const CreateIndex& s) {
 
 QueryOutcome ExecuteDropIndex(ExecContext& ctx, const DropIndex& s) {
     Transaction tx(ctx.db, true);
-    TableInfo table = ctx.catalog.Require(s.table);
+    TablePtr entry = ctx.catalog.Require(s.table);
+    const TableInfo& table = *entry;
     const IndexInfo* index = table.FindIndex(s.name);
     if (!index) throw Error("Unknown index '" + s.name + "' for '" + s.table + "'");
     ctx.catalog.DropIndex(table, *index);
@@ -82,7 +84,8 @@ QueryOutcome ExecuteCreateSequence(ExecContext& ctx, const CreateSequence& s) {
     CheckIntRange(s.step);
     CheckIntRange(s.value);
     Transaction tx(ctx.db, true);
-    TableInfo table = ctx.catalog.Require(s.table);
+    TablePtr entry = ctx.catalog.Require(s.table);
+    const TableInfo& table = *entry;
     if (ctx.catalog.Sequence(table)) throw Error("Table '" + s.table + "' already has a sequence");
     ctx.catalog.SetSequence(table, SequenceInfo{s.step, s.value});
     tx.Commit();
@@ -91,7 +94,8 @@ QueryOutcome ExecuteCreateSequence(ExecContext& ctx, const CreateSequence& s) {
 
 QueryOutcome ExecuteDropSequence(ExecContext& ctx, const DropSequence& s) {
     Transaction tx(ctx.db, true);
-    TableInfo table = ctx.catalog.Require(s.table);
+    TablePtr entry = ctx.catalog.Require(s.table);
+    const TableInfo& table = *entry;
     if (!ctx.catalog.Sequence(table)) throw Error("Table '" + s.table + "' does not have a sequence");
     ctx.catalog.DropSequence(table);
     tx.Commit();

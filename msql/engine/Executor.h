@@ -7,6 +7,7 @@
 #include "engine/ResultSet.h"
 #include "engine/Sqlite.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,7 +23,8 @@ struct QueryOutcome {
 struct ExecContext {
     SqliteDb& db;
     Catalog& catalog;
-    const std::string& user; // for _user
+    const std::string& user;                       // for _user
+    size_t resultLimit = ResultSet::kDefaultLimit; // bytes one SELECT result may occupy
 };
 
 QueryOutcome Execute(ExecContext& ctx, const Statement& statement);

@@ -4,8 +4,9 @@
 
 #include "engine/Error.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cstdlib>
+#include <limits>
 
 namespace msql {
 
@@ -26,24 +27,28 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+} // namespace
+
+// Allocates nothing per token beyond the token itself, except for strings with escapes.
 class Scanner {
 public:
     explicit Scanner(std::string_view text) : text_(text) {}
 
-    std::vector<Token> Run() {
-        std::vector<Token> tokens;
+    TokenList Run() {
+        TokenList list;
+        list.tokens_.reserve(text_.size() / 4 + 2);
         for (;;) {
             SkipSpaceAndComments();
             if (pos_ >= text_.size()) break;
-            tokens.push_back(Next());
+            list.tokens_.push_back(Next(list));
         }
         Token end;
         end.kind = TokenKind::End;
         end.raw = "*end of input*";
         // mSQL's client appends a newline to every query, so the end lies one line further on.
         end.line = line_ + 1;
-        tokens.push_back(std::move(end));
-        return tokens;
+        list.tokens_.push_back(end);
+        return list;
     }
 
 private:
@@ -66,12 +71,12 @@ private:
 
     [[noreturn]] void Fail(size_t start) {
         Token bad;
-        bad.raw = std::string(text_.substr(start, kMaxNearText));
+        bad.raw = text_.substr(start, kMaxNearText);
         bad.line = line_;
         throw Error(SyntaxErrorText(bad));
     }
 
-    Token Next() {
+    Token Next(TokenList& list) {
         size_t start = pos_;
         char c = text_[pos_];
         Token t;
@@ -80,18 +85,18 @@ private:
             while (pos_ < text_.size() && IsWordChar(text_[pos_]))
                 ++pos_;
             t.kind = c == '_' ? TokenKind::SysVar : TokenKind::Word;
-            t.text = std::string(text_.substr(start, pos_ - start));
+            t.text = text_.substr(start, pos_ - start);
             if (t.kind == TokenKind::SysVar && t.text.size() == 1) Fail(start);
         } else if (IsDigit(c) || (c == '.' && IsDigit(At(pos_ + 1))) ||
                    ((c == '-' || c == '+') &&
                     (IsDigit(At(pos_ + 1)) || (At(pos_ + 1) == '.' && IsDigit(At(pos_ + 2)))))) {
             ScanNumber(t);
         } else if (c == '\'') {
-            ScanString(t);
+            ScanString(t, list);
         } else {
             ScanSymbol(t);
         }
-        t.raw = std::string(text_.substr(start, std::min(pos_ - start, kMaxNearText)));
+        t.raw = text_.substr(start, std::min(pos_ - start, kMaxNearText));
         return t;
     }
 
@@ -118,33 +123,60 @@ private:
             while (IsDigit(At(pos_)))
                 ++pos_;
             if (!isReal) {
-                long exponent =
-                    std::strtol(std::string(text_.substr(expStart, pos_ - expStart)).c_str(), nullptr, 10);
-                t.decimals = exponent < 0 ? static_cast<int>(std::min(-exponent, 255L)) : 0;
+                bool negative = text_[expStart] == '-';
+                size_t digits = expStart + (text_[expStart] == '-' || text_[expStart] == '+' ? 1 : 0);
+                int exponent = 0;
+                auto [end, ec] = std::from_chars(text_.data() + digits, text_.data() + pos_, exponent);
+                (void)end;
+                if (ec == std::errc::result_out_of_range) exponent = 255;
+                t.decimals = negative ? std::min(exponent, 255) : 0;
             }
             isReal = true;
         }
         if (IsWordChar(At(pos_))) Fail(start);
-        std::string literal(text_.substr(start, pos_ - start));
+        std::string_view literal = text_.substr(start, pos_ - start);
+        // from_chars takes a '-' but no '+'.
+        const char* first = literal.data() + (literal[0] == '+' ? 1 : 0);
+        const char* last = literal.data() + literal.size();
         if (isReal) {
             t.kind = TokenKind::Real;
-            t.realValue = std::strtod(literal.c_str(), nullptr);
+            auto [end, ec] = std::from_chars(first, last, t.realValue);
+            (void)end;
+            // Beyond the range strtod's answer (infinite or zero) is kept.
+            if (ec == std::errc::result_out_of_range)
+                t.realValue = std::strtod(std::string(literal).c_str(), nullptr);
             if (dot != std::string_view::npos)
                 t.decimals = static_cast<int>(std::min<size_t>(pos_ - dot - 1, 255));
         } else {
             t.kind = TokenKind::Integer;
-            errno = 0;
-            t.intValue = std::strtoll(literal.c_str(), nullptr, 10);
-            t.overflow = errno == ERANGE;
+            auto [end, ec] = std::from_chars(first, last, t.intValue);
+            (void)end;
+            t.overflow = ec == std::errc::result_out_of_range;
+            if (t.overflow)
+                t.intValue = literal[0] == '-' ? std::numeric_limits<int64_t>::min()
+                                               : std::numeric_limits<int64_t>::max();
             t.realValue = static_cast<double>(t.intValue);
         }
-        t.text = std::move(literal);
+        t.text = literal;
     }
 
-    void ScanString(Token& t) {
+    void ScanString(Token& t, TokenList& list) {
         size_t start = pos_;
         ++pos_;
-        std::string value;
+        // Without escapes the value is the source text between the quotes.
+        size_t plainEnd = pos_;
+        while (plainEnd < text_.size() && text_[plainEnd] != '\'' && text_[plainEnd] != '\\') {
+            if (text_[plainEnd] == '\n') ++line_;
+            ++plainEnd;
+        }
+        t.kind = TokenKind::String;
+        if (plainEnd < text_.size() && text_[plainEnd] == '\'') {
+            t.text = text_.substr(pos_, plainEnd - pos_);
+            pos_ = plainEnd + 1;
+            return;
+        }
+        std::string& value = list.values_.emplace_back(text_.substr(pos_, plainEnd - pos_));
+        pos_ = plainEnd;
         for (;;) {
             if (pos_ >= text_.size()) Fail(start);
             char c = text_[pos_++];
@@ -174,8 +206,7 @@ private:
             }
             value += c;
         }
-        t.kind = TokenKind::String;
-        t.text = std::move(value);
+        t.text = value;
     }
 
     void ScanSymbol(Token& t) {
@@ -184,7 +215,7 @@ private:
         char n = At(pos_ + 1);
         t.kind = TokenKind::Symbol;
         if ((c == '<' && (n == '=' || n == '>')) || (c == '>' && n == '=') || (c == '!' && n == '=')) {
-            t.text = std::string{c, n};
+            t.text = text_.substr(pos_, 2);
             pos_ += 2;
             return;
         }
@@ -198,7 +229,7 @@ private:
         case '<':
         case '>':
         case ';':
-            t.text = std::string(1, c);
+            t.text = text_.substr(pos_, 1);
             ++pos_;
             return;
         default:
@@ -211,8 +242,6 @@ private:
     int line_ = 1;
 };
 
-} // namespace
-
 bool Token::Is(std::string_view keyword) const {
     if (kind != TokenKind::Word || text.size() != keyword.size()) return false;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -223,12 +252,12 @@ bool Token::Is(std::string_view keyword) const {
     return true;
 }
 
-std::vector<Token> Tokenize(std::string_view text) {
+TokenList Tokenize(std::string_view text) {
     return Scanner(text).Run();
 }
 
 std::string SyntaxErrorText(const Token& token) {
-    return "syntax error. Line " + std::to_string(token.line) + " near '" + token.raw + "'";
+    return "syntax error. Line " + std::to_string(token.line) + " near '" + std::string(token.raw) + "'";
 }
 
 } // namespace msql

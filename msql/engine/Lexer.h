@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,11 +19,13 @@ enum class TokenKind {
     End,     // end of input
 };
 
+// Token texts are views into the statement text (or, for a string with escapes, into the token
+// list's own storage): valid while both live.
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::string text; // as typed (for String: the resolved value)
-    std::string raw;  // the source text of the token, for error messages
-    int line = 1;     // 1-based line of the token
+    std::string_view text; // as typed (for String: the resolved value)
+    std::string_view raw;  // the source text of the token (at most 40 bytes), for error messages
+    int line = 1;          // 1-based line of the token
     int64_t intValue = 0;
     double realValue = 0;
     int decimals = 0;      // Real: characters typed after the '.', exponent included
@@ -33,9 +36,22 @@ struct Token {
     bool IsSymbol(std::string_view symbol) const { return kind == TokenKind::Symbol && text == symbol; }
 };
 
+// The tokens of a statement, with the resolved values of strings that had escapes.
+class TokenList {
+public:
+    size_t size() const { return tokens_.size(); }
+    const Token& operator[](size_t i) const { return tokens_[i]; }
+
+private:
+    friend class Scanner;
+    std::vector<Token> tokens_;
+    std::deque<std::string> values_; // stable: tokens point into them
+};
+
 // Splits the whole text into tokens (the last one is End). Throws Error with mSQL's syntax error
-// text for characters that start no token and for unterminated strings.
-std::vector<Token> Tokenize(std::string_view text);
+// text for characters that start no token and for unterminated strings. The tokens refer to
+// `text`, which must outlive them.
+TokenList Tokenize(std::string_view text);
 
 // mSQL's syntax error text for a token: "syntax error. Line <n> near '<token>'".
 std::string SyntaxErrorText(const Token& token);

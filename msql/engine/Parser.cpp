@@ -55,7 +55,7 @@ private:
     // A table, index or column name.
     std::string Name() {
         if (Peek().kind != TokenKind::Word) Fail();
-        std::string name = Take().text;
+        std::string name(Take().text);
         if (name.size() > kMaxNameLength) throw Error("Identifier name '" + name + "' too long");
         return name;
     }
@@ -413,7 +413,7 @@ private:
     static constexpr int kMaxNesting = 200;
     static constexpr int kMaxConditions = 75;
     int conditions_ = 0;
-    std::vector<Token> tokens_;
+    TokenList tokens_;
     size_t pos_ = 0;
     int depth_ = 0;
 };

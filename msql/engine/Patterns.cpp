@@ -2,8 +2,9 @@
 // because mSQL's wildcard, escape and case rules differ from SQLite's own LIKE.
 #include "engine/Patterns.h"
 
-#include <regex.h>
+#include <re2/re2.h>
 
+#include <cstdint>
 #include <memory>
 
 namespace msql {
@@ -14,17 +15,27 @@ char Fold(char c, bool ignoreCase) {
     return ignoreCase && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Memory a compiled RLIKE expression may use (program and matching cache together).
+constexpr int64_t kRegexMemory = 8 << 20;
+
+// RE2 matches in time linear in the text, with memory bounded by max_mem; the options give POSIX
+// extended syntax with whole-text anchors, as regcomp(REG_EXTENDED) without REG_NEWLINE.
+std::unique_ptr<re2::RE2> CompileRegex(std::string_view pattern) {
+    re2::RE2::Options options;
+    options.set_posix_syntax(true);
+    options.set_one_line(true);
+    options.set_dot_nl(true);
+    options.set_encoding(re2::RE2::Options::EncodingLatin1);
+    options.set_never_capture(true);
+    options.set_log_errors(false);
+    options.set_max_mem(kRegexMemory);
+    auto regex = std::make_unique<re2::RE2>(re2::StringPiece(pattern.data(), pattern.size()), options);
+    if (!regex->ok()) return nullptr;
+    return regex;
+}
+
 struct CompiledRegex {
-    regex_t regex{};
-    bool ok = false;
-    explicit CompiledRegex(const std::string& pattern) {
-        ok = regcomp(&regex, pattern.c_str(), REG_EXTENDED | REG_NOSUB) == 0;
-    }
-    ~CompiledRegex() {
-        if (ok) regfree(&regex);
-    }
-    CompiledRegex(const CompiledRegex&) = delete;
-    CompiledRegex& operator=(const CompiledRegex&) = delete;
+    std::unique_ptr<re2::RE2> regex; // null: malformed
 };
 
 void DeleteRegex(void* p) {
@@ -55,21 +66,21 @@ void MatchFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
         match = Soundex(value) == Soundex(pattern);
         break;
     case PatternKind::RLike: {
+        // A constant pattern is compiled once per statement; a pattern taken from a column is
+        // compiled for each row (SQLite keeps no auxiliary data for it).
         auto* compiled = static_cast<CompiledRegex*>(sqlite3_get_auxdata(ctx, 1));
+        std::unique_ptr<CompiledRegex> local;
         if (!compiled) {
-            compiled = new CompiledRegex(std::string(pattern));
-            sqlite3_set_auxdata(ctx, 1, compiled, DeleteRegex);
-            compiled = static_cast<CompiledRegex*>(sqlite3_get_auxdata(ctx, 1));
-            if (!compiled) {
-                sqlite3_result_error_nomem(ctx);
-                return;
-            }
+            local = std::make_unique<CompiledRegex>();
+            local->regex = CompileRegex(pattern);
+            compiled = local.get();
         }
-        if (!compiled->ok) {
-            sqlite3_result_error(ctx, "RLIKE expression is malformed", -1);
+        if (!compiled->regex) {
+            sqlite3_result_error(ctx, kMalformedRegexText, -1);
             return;
         }
-        match = regexec(&compiled->regex, valueText ? valueText : "", 0, nullptr, 0) == 0;
+        match = re2::RE2::PartialMatch(re2::StringPiece(value.data(), value.size()), *compiled->regex);
+        if (local) sqlite3_set_auxdata(ctx, 1, local.release(), DeleteRegex);
         break;
     }
     }
@@ -136,8 +147,13 @@ std::string Soundex(std::string_view value) {
     return out;
 }
 
-bool RegexIsValid(const std::string& pattern) {
-    return CompiledRegex(pattern).ok;
+bool RegexIsValid(std::string_view pattern) {
+    return CompileRegex(pattern) != nullptr;
+}
+
+bool RegexMatch(std::string_view value, std::string_view pattern) {
+    auto regex = CompileRegex(pattern);
+    return regex && re2::RE2::PartialMatch(re2::StringPiece(value.data(), value.size()), *regex);
 }
 
 void RegisterPatternFunctions(sqlite3* db) {

@@ -129,7 +129,7 @@ size_t Scope::FindSource(const ColumnRef& ref) const {
         if (!sources[i].alias.empty() && sources[i].alias == ref.qualifier) return i;
     }
     for (size_t i = 0; i < sources.size(); ++i) {
-        if (sources[i].table.name == ref.qualifier) return i;
+        if (sources[i].table->name == ref.qualifier) return i;
     }
     throw Error("Reference to un-selected table \"" + ref.qualifier + "\"");
 }
@@ -151,7 +151,7 @@ Resolved Scope::Resolve(const ColumnRef& ref, RefContext context) const {
         return r;
     }
     r.source = FindSource(ref);
-    const TableInfo& table = sources[r.source].table;
+    const TableInfo& table = *sources[r.source].table;
     r.column = table.FindColumn(ref.name);
     if (!r.column) {
         if (context == RefContext::SelectList)

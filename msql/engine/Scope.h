@@ -15,7 +15,7 @@ enum class SysVar { None, RowId, Timestamp, Seq, SysDate, SysTime, User };
 
 // One table of the FROM list (or the table of an UPDATE / DELETE).
 struct Source {
-    TableInfo table;
+    TablePtr table;
     std::string alias;    // as written, empty when none
     std::string sqlAlias; // generated: a0, a1, ...
 };

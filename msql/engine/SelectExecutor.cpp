@@ -14,6 +14,8 @@ namespace msql {
 namespace {
 
 constexpr size_t kMaxFields = 75;
+// Tables one query may join (the storage engine's own bound).
+constexpr size_t kMaxTables = 64;
 
 // One column of the result.
 struct Output {
@@ -74,6 +76,8 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
     for (const auto& item : s.items) {
         if (!item.star && item.column.sysVar && item.column.name == "_seq") usesSeq = true;
     }
+    if (s.tables.size() > kMaxTables) throw Error("Too many tables in query (64 Max)");
+    if (s.order.size() > kMaxFields) throw Error("Too many fields in ORDER BY (75 Max)");
     Transaction tx(ctx.db, usesSeq);
 
     Scope scope;
@@ -88,7 +92,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
     for (const auto& item : s.items) {
         if (item.star) {
             for (size_t src = 0; src < scope.sources.size(); ++src) {
-                for (const auto& c : scope.sources[src].table.columns) {
+                for (const auto& c : scope.sources[src].table->columns) {
                     Output o;
                     o.ref.source = src;
                     o.ref.column = &c;
@@ -114,7 +118,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
         if (!o.constant) continue;
         switch (o.ref.sysVar) {
         case SysVar::Seq: {
-            const TableInfo& table = scope.sources[o.ref.source].table;
+            const TableInfo& table = *scope.sources[o.ref.source].table;
             auto seq = ctx.catalog.Sequence(table);
             if (!seq) throw Error("No sequence defined for this table");
             AppendInteger(o.constantText, seq->value);
@@ -140,7 +144,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
             for (size_t a : advanced)
                 done = done || a == o.ref.source;
             if (done) continue;
-            const TableInfo& table = scope.sources[o.ref.source].table;
+            const TableInfo& table = *scope.sources[o.ref.source].table;
             auto seq = ctx.catalog.Sequence(table);
             int64_t next = seq->value + seq->step;
             if (next > 2147483647 || next < -2147483647)
@@ -151,13 +155,18 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
     }
 
     auto result = std::make_unique<ResultSet>();
+    result->SetLimit(ctx.resultLimit);
     for (const auto& o : outputs) {
+        // A table named with an alias is reported by its alias, as mSQL does; _rowid always has
+        // a value.
+        const Source& source = scope.sources[o.ref.source];
         FieldInfo f;
         f.name = o.ref.name;
-        f.table = scope.sources[o.ref.source].table.name;
+        f.table = source.alias.empty() ? source.table->name : source.alias;
         f.type = o.ref.type;
         f.length = o.ref.length;
-        f.flags = o.ref.column && o.ref.column->notNull ? NOT_NULL_FLAG : 0;
+        bool notNull = o.ref.column ? o.ref.column->notNull : o.ref.sysVar == SysVar::RowId;
+        f.flags = notNull ? NOT_NULL_FLAG : 0;
         result->fields.push_back(std::move(f));
     }
 
@@ -187,7 +196,7 @@ QueryOutcome ExecuteSelect(ExecContext& ctx, const Select& s) {
     sql += " FROM ";
     for (size_t i = 0; i < scope.sources.size(); ++i) {
         if (i > 0) sql += ", ";
-        sql += scope.sources[i].table.Storage() + " AS " + scope.sources[i].sqlAlias;
+        sql += scope.sources[i].table->Storage() + " AS " + scope.sources[i].sqlAlias;
     }
     std::vector<StoredValue> binds;
     if (s.where) {

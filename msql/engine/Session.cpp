@@ -10,10 +10,15 @@
 #include "msql.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +35,15 @@ bool ValidDatabaseName(const std::string& name) {
         if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 32) return false;
     }
     return true;
+}
+
+// Hidden (leading '.'), so never listed or selectable: a database being created.
+const std::string kCreatingPrefix = ".creating.";
+
+void RemoveDatabaseFiles(const std::string& path) {
+    for (const char* extra : {"-wal", "-shm", "-journal"})
+        ::unlink((path + extra).c_str());
+    ::unlink(path.c_str());
 }
 
 bool FileExists(const std::string& path) {
@@ -67,6 +81,42 @@ Session::Session(std::string dataDir, std::string user)
         long ms = std::strtol(env, nullptr, 10);
         busyTimeoutMs_ = static_cast<int>(std::clamp(ms, 0L, 3600000L));
     }
+    if (const char* env = std::getenv("MSQL_RESULT_LIMIT"); env && *env) {
+        if (size_t limit = ParseByteCount(env)) resultLimit_ = limit;
+    }
+}
+
+size_t Session::ParseByteCount(std::string_view text) {
+    size_t value = 0;
+    size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value > (SIZE_MAX - 9) / 10) return 0;
+        value = value * 10 + static_cast<size_t>(text[i] - '0');
+    }
+    if (i == 0) return 0;
+    int shift = 0;
+    if (i + 1 == text.size()) {
+        switch (text[i]) {
+        case 'k':
+        case 'K':
+            shift = 10;
+            break;
+        case 'm':
+        case 'M':
+            shift = 20;
+            break;
+        case 'g':
+        case 'G':
+            shift = 30;
+            break;
+        default:
+            return 0;
+        }
+    } else if (i != text.size()) {
+        return 0;
+    }
+    if (value > (SIZE_MAX >> shift)) return 0;
+    return value << shift;
 }
 
 Session::~Session() = default;
@@ -81,10 +131,16 @@ std::string Session::PathOf(const std::string& name) const {
 }
 
 void Session::SelectDatabase(const std::string& name) {
+    // A failed selection leaves no database selected (mSQL 4.2 kept the bad name).
+    db_.reset();
+    dbName_.clear();
     if (!ValidDatabaseName(name) || !FileExists(PathOf(name)))
         throw Error("Unknown database \"" + name + "\"");
     auto db = std::make_unique<Database>(PathOf(name), busyTimeoutMs_);
-    // A failed selection leaves no database selected (mSQL 4.2 kept the bad name).
+    // A file without the whole catalog (left by an interrupted create of an older version, or
+    // put there by hand) would fail every statement: refuse it here, saying why.
+    if (!Catalog::IsComplete(db->sqlite))
+        throw Error(DamagedDatabaseText(name, "its catalog is incomplete (drop it and create it again)"));
     db_ = std::move(db);
     dbName_ = name;
 }
@@ -94,8 +150,59 @@ void Session::CreateDatabase(const std::string& name) {
         throw Error("Error creating database (Invalid database name \"" + name + "\")");
     std::string path = PathOf(name);
     if (FileExists(path)) throw Error("Error creating database : " + name + " exists!");
-    SqliteDb db(path, true, busyTimeoutMs_);
-    Catalog::Initialize(db);
+    RemoveAbandonedCreations(name);
+    // The new database is built under a hidden name and moved into place complete, so that a
+    // process killed meanwhile leaves either no database or a whole one.
+    static std::atomic<unsigned> serial{0};
+    std::string scratch = dataDir_ + "/" + kCreatingPrefix + name + "." + std::to_string(::getpid()) + "." +
+                          std::to_string(serial++);
+    RemoveDatabaseFiles(scratch);
+    try {
+        {
+            SqliteDb db(scratch, true, busyTimeoutMs_);
+            Catalog::Initialize(db);
+        } // closing the last connection folds the write-ahead log into the file
+        if (::renameat2(AT_FDCWD, scratch.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+            int code = errno;
+            if (code == EEXIST) throw Error("Error creating database : " + name + " exists!");
+            // File systems without no-replace renames: a hard link fails just as well on an
+            // existing name.
+            if ((code != EINVAL && code != ENOSYS) || ::link(scratch.c_str(), path.c_str()) != 0) {
+                if (errno == EEXIST) throw Error("Error creating database : " + name + " exists!");
+                throw Error("Error creating database (" + std::string(std::strerror(errno)) + ")");
+            }
+        }
+    } catch (...) {
+        RemoveDatabaseFiles(scratch);
+        throw;
+    }
+    RemoveDatabaseFiles(scratch);
+}
+
+void Session::RemoveAbandonedCreations(const std::string& name) const {
+    // "<prefix><name>.<pid>.<serial>" of a process that no longer runs.
+    const std::string prefix = kCreatingPrefix + name + ".";
+    DIR* dir = ::opendir(dataDir_.c_str());
+    if (!dir) return;
+    std::vector<std::string> abandoned;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view file = entry->d_name;
+        if (file.substr(0, prefix.size()) != prefix) continue;
+        std::string_view rest = file.substr(prefix.size());
+        size_t dot = rest.find('.');
+        if (dot == 0 || dot == std::string_view::npos) continue;
+        std::string_view pidText = rest.substr(0, dot);
+        std::string_view serialText = rest.substr(dot + 1);
+        auto allDigits = [](std::string_view t) {
+            return !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+        };
+        if (!allDigits(pidText) || !allDigits(serialText) || pidText.size() > 9) continue;
+        pid_t pid = static_cast<pid_t>(std::stol(std::string(pidText)));
+        if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) abandoned.emplace_back(file);
+    }
+    ::closedir(dir);
+    for (const auto& file : abandoned)
+        RemoveDatabaseFiles(dataDir_ + "/" + file);
 }
 
 void Session::DropDatabase(const std::string& name) {
@@ -136,7 +243,7 @@ Session::Database& Session::Current() {
 QueryOutcome Session::Query(std::string_view sql) {
     Database& db = Current();
     Statement statement = Parse(sql);
-    ExecContext ctx{db.sqlite, db.catalog, user_};
+    ExecContext ctx{db.sqlite, db.catalog, user_, resultLimit_};
     return Execute(ctx, statement);
 }
 
@@ -160,7 +267,8 @@ ResultSet Session::ListTables() {
 
 ResultSet Session::ListFields(const std::string& table) {
     Database& db = Current();
-    TableInfo info = db.catalog.Require(table);
+    TablePtr entry = db.catalog.Require(table);
+    const TableInfo& info = *entry;
     ResultSet list;
     for (const auto& c : info.columns) {
         FieldInfo f;
@@ -205,8 +313,7 @@ ResultSet Session::ListIndex(const std::string& table, const std::string& index)
 
 SequenceInfo Session::GetSequence(const std::string& table) {
     Database& db = Current();
-    TableInfo info = db.catalog.Require(table);
-    auto seq = db.catalog.Sequence(info);
+    auto seq = db.catalog.Sequence(*db.catalog.Require(table));
     if (!seq) throw Error("No sequence defined on '" + table + "'");
     return *seq;
 }

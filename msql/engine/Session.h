@@ -7,6 +7,7 @@
 #include "engine/ResultSet.h"
 #include "engine/Sqlite.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +28,14 @@ public:
     // The data folder of new connections: $MSQL_DATA_DIR, else ./msqldata.
     static std::string DefaultDataDir();
 
+    // The bytes one query result may occupy (rows and texts): $MSQL_RESULT_LIMIT (a number of
+    // bytes with an optional K, M or G suffix), else 1 GiB. A larger result fails with
+    // "Query result too large (limit <n> bytes)".
+    size_t ResultLimit() const { return resultLimit_; }
+    void SetResultLimit(size_t bytes) { resultLimit_ = bytes; }
+    // Reads a limit in that notation; 0 when the text is not one.
+    static size_t ParseByteCount(std::string_view text);
+
     void SelectDatabase(const std::string& name);
     void CreateDatabase(const std::string& name);
     void DropDatabase(const std::string& name);
@@ -45,11 +54,14 @@ private:
     struct Database;
     Database& Current();
     std::string PathOf(const std::string& name) const;
+    // Removes what creations of `name` by processes that no longer run left behind.
+    void RemoveAbandonedCreations(const std::string& name) const;
 
     std::string dataDir_;
     std::string user_;
     std::string dbName_;
     int busyTimeoutMs_ = 10000;
+    size_t resultLimit_ = ResultSet::kDefaultLimit;
     std::unique_ptr<Database> db_;
 };
 

@@ -2,21 +2,86 @@
 #include "engine/Sqlite.h"
 
 #include "engine/Error.h"
+#include "engine/Patterns.h"
 #include "engine/Values.h"
+
+#include <cstring>
 
 namespace msql {
 
 namespace {
+
 constexpr size_t kMaxCachedStatements = 128;
+
+// The name of a database as its clients know it: the file name without folder and suffix.
+std::string DatabaseName(sqlite3* db) {
+    const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+    std::string name = file ? file : "";
+    if (size_t slash = name.rfind('/'); slash != std::string::npos) name.erase(0, slash + 1);
+    if (size_t dot = name.rfind(".msql"); dot != std::string::npos && dot + 5 == name.size()) name.erase(dot);
+    return name;
+}
+
+std::string SystemErrorText(sqlite3* db) {
+    int code = db ? sqlite3_system_errno(db) : 0;
+    return code ? std::strerror(code) : "unknown cause";
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
 } // namespace
 
+std::string DamagedDatabaseText(const std::string& name, const std::string& damage) {
+    return "Database \"" + name + "\" is damaged: " + damage;
+}
+
 void ThrowSqliteError(sqlite3* db, int rc) {
-    int primary = rc & 0xff;
-    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+    // SQLite's own texts never reach a client: each failure is told in mSQL's manner, naming the
+    // limit or the damage.
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
         throw Error("Database is locked by another connection; gave up waiting for it");
-    if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
-        throw Error("Non unique value for unique index");
-    throw Error(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    case SQLITE_CONSTRAINT:
+        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+            throw Error("Non unique value for unique index");
+        break;
+    case SQLITE_NOMEM:
+        throw Error("Out of memory");
+    case SQLITE_FULL:
+        throw Error("Disk full: can't write to database \"" + DatabaseName(db) + "\"");
+    case SQLITE_IOERR:
+        throw Error("I/O error on database \"" + DatabaseName(db) + "\" (" + SystemErrorText(db) + ")");
+    case SQLITE_READONLY:
+        throw Error("Database \"" + DatabaseName(db) + "\" is read-only");
+    case SQLITE_CANTOPEN:
+        throw Error("Can't open database \"" + DatabaseName(db) + "\" (" + SystemErrorText(db) + ")");
+    case SQLITE_CORRUPT:
+        throw Error(DamagedDatabaseText(DatabaseName(db), "its file is corrupt"));
+    case SQLITE_NOTADB:
+        throw Error(DamagedDatabaseText(DatabaseName(db), "its file is not a database"));
+    case SQLITE_TOOBIG:
+        throw Error("Value too large (the limit is " +
+                    std::to_string(db ? sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1) : 1000000000) + " bytes)");
+    case SQLITE_ERROR: {
+        std::string_view text = db ? sqlite3_errmsg(db) : "";
+        // Raised by the engine's own SQL functions, already in mSQL's words.
+        if (text == kMalformedRegexText) throw Error(std::string(text));
+        // Storage the catalog names is missing: the file was changed behind the engine's back or
+        // never completed.
+        if (StartsWith(text, "no such table: msql_"))
+            throw Error(DamagedDatabaseText(DatabaseName(db), "its catalog is incomplete"));
+        if (StartsWith(text, "no such table") || StartsWith(text, "no such column") ||
+            StartsWith(text, "no such index"))
+            throw Error(DamagedDatabaseText(DatabaseName(db), "a table's storage is missing"));
+        break;
+    }
+    default:
+        break;
+    }
+    throw Error("Internal error in the storage engine (code " + std::to_string(rc) + ")");
 }
 
 Stmt::~Stmt() {
@@ -80,10 +145,16 @@ SqliteDb::SqliteDb(const std::string& path, bool create, int busyTimeoutMs) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
-        std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        int code = db_ ? sqlite3_system_errno(db_) : 0;
         sqlite3_close(db_);
         db_ = nullptr;
-        throw Error("Can't open database file \"" + path + "\" (" + message + ")");
+        std::string name = path.substr(path.rfind('/') + 1);
+        if (name.size() > 5 && name.compare(name.size() - 5, 5, ".msql") == 0) name.resize(name.size() - 5);
+        throw Error("Can't open database \"" + name + "\" (" +
+                    (code                 ? std::strerror(code)
+                     : rc == SQLITE_NOMEM ? "out of memory"
+                                          : "unknown cause") +
+                    ")");
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busyTimeoutMs);
@@ -122,17 +193,25 @@ void SqliteDb::Exec(const std::string& sql) {
     if (rc != SQLITE_OK) ThrowSqliteError(db_, sqlite3_extended_errcode(db_));
 }
 
+// The transaction statements are prepared once per connection, like the generated ones.
 Transaction::Transaction(SqliteDb& db, bool write) : db_(db) {
-    db_.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    db_.Prepare(write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
     open_ = true;
 }
 
 Transaction::~Transaction() {
-    if (open_) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!open_) return;
+    db_.NoteRollback();
+    // Nothing to report from here: a failed rollback leaves SQLite rolling back on its own when
+    // the connection next starts a transaction or closes.
+    try {
+        db_.Prepare("ROLLBACK").Run();
+    } catch (const std::exception&) {
+    }
 }
 
 void Transaction::Commit() {
-    db_.Exec("COMMIT");
+    db_.Prepare("COMMIT").Run();
     open_ = false;
 }
 

@@ -13,9 +13,12 @@ namespace msql {
 
 struct StoredValue;
 
-// Throws Error for a failed SQLite call, mapping lock time-outs and unique-index violations to
-// mSQL texts.
+// Throws Error for a failed SQLite call with an mSQL-style text: lock time-outs, unique-index
+// violations, limits and damage each have their own; no SQLite text is passed on.
 [[noreturn]] void ThrowSqliteError(sqlite3* db, int rc);
+
+// "Database "<name>" is damaged: <damage>".
+std::string DamagedDatabaseText(const std::string& name, const std::string& damage);
 
 // A prepared statement in use: reset and cleared when it goes out of scope.
 class Stmt {
@@ -66,8 +69,14 @@ public:
     // Runs statements without results.
     void Exec(const std::string& sql);
 
+    // How many transactions were rolled back on this connection (state cached beside the data,
+    // such as the catalog, is only good while this stays the same).
+    uint64_t Rollbacks() const { return rollbacks_; }
+    void NoteRollback() { ++rollbacks_; }
+
 private:
     sqlite3* db_ = nullptr;
+    uint64_t rollbacks_ = 0;
     struct Cached {
         sqlite3_stmt* stmt = nullptr;
         bool busy = false;

@@ -36,20 +36,7 @@ int BindColumn(Stmt& stmt, int index, const ColumnInfo& column, const StoredValu
     return index;
 }
 
-std::string InsertSql(const TableInfo& table) {
-    std::string names, marks;
-    for (const auto& c : table.columns) {
-        names += c.Storage() + ", ";
-        marks += "?, ";
-        if (c.type == REAL_TYPE) {
-            names += c.Decimals() + ", ";
-            marks += "?, ";
-        }
-    }
-    return "INSERT INTO " + table.Storage() + " (" + names + "ts) VALUES (" + marks + "?)";
-}
-
-Scope SingleTableScope(TableInfo table) {
+Scope SingleTableScope(TablePtr table) {
     Scope scope;
     Source source;
     source.table = std::move(table);
@@ -62,7 +49,8 @@ Scope SingleTableScope(TableInfo table) {
 
 QueryOutcome ExecuteInsert(ExecContext& ctx, const Insert& s) {
     Transaction tx(ctx.db, true);
-    TableInfo table = ctx.catalog.Require(s.table);
+    TablePtr entry = ctx.catalog.Require(s.table);
+    const TableInfo& table = *entry;
 
     // The columns the values go to, in value order.
     std::vector<const ColumnInfo*> targets;
@@ -80,7 +68,6 @@ QueryOutcome ExecuteInsert(ExecContext& ctx, const Insert& s) {
         }
     }
 
-    const std::string sql = InsertSql(table);
     int64_t inserted = 0;
     try {
         for (const auto& row : s.rows) {
@@ -106,7 +93,7 @@ QueryOutcome ExecuteInsert(ExecContext& ctx, const Insert& s) {
             for (const auto& c : table.columns)
                 CheckNull(c, values[static_cast<size_t>(c.position)]);
 
-            Stmt stmt = ctx.db.Prepare(sql);
+            Stmt stmt = ctx.db.Prepare(table.insertSql);
             int index = 1;
             for (const auto& c : table.columns)
                 index = BindColumn(stmt, index, c, values[static_cast<size_t>(c.position)]);
@@ -126,7 +113,7 @@ QueryOutcome ExecuteInsert(ExecContext& ctx, const Insert& s) {
 QueryOutcome ExecuteUpdate(ExecContext& ctx, const Update& s) {
     Transaction tx(ctx.db, true);
     Scope scope = SingleTableScope(ctx.catalog.Require(s.table));
-    const TableInfo& table = scope.sources[0].table;
+    const TableInfo& table = *scope.sources[0].table;
 
     std::string sql = "UPDATE " + table.Storage() + " AS a0 SET ";
     std::vector<std::pair<const ColumnInfo*, StoredValue>> sets;
@@ -162,7 +149,7 @@ QueryOutcome ExecuteUpdate(ExecContext& ctx, const Update& s) {
 QueryOutcome ExecuteDelete(ExecContext& ctx, const Delete& s) {
     Transaction tx(ctx.db, true);
     Scope scope = SingleTableScope(ctx.catalog.Require(s.table));
-    std::string sql = "DELETE FROM " + scope.sources[0].table.Storage() + " AS a0";
+    std::string sql = "DELETE FROM " + scope.sources[0].table->Storage() + " AS a0";
     std::vector<StoredValue> binds;
     if (s.where) {
         sql += " WHERE ";

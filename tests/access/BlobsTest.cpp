@@ -90,6 +90,20 @@ TEST_F(BlobsTest, EditStreamsHoldWhatIsWritten) {
     EXPECT_EQ(cursor->BlobStreams().Count(), 0u) << "released although the value is null";
 }
 
+TEST_F(BlobsTest, WritingIntoAnUneditedTextKeepsTheRowsTextAroundIt) {
+    Write(row, "HELLO", 0);
+    EXPECT_EQ(Read(row), "HELLO world, longer than four");
+    Write(row, "!", Size(row));
+    EXPECT_EQ(Read(row), "HELLO world, longer than four!") << "a write at the end appends";
+
+    // A null value has no text to keep: the edit starts empty.
+    std::vector<uint8_t> second = WorkBuffer(*cursor);
+    cursor->GetNextRecord(dbiNOLOCK, second.data(), nullptr);
+    ASSERT_TRUE(IsNull(second));
+    Write(second, "abc", 0);
+    EXPECT_EQ(Read(second), "abc");
+}
+
 TEST_F(BlobsTest, TruncatingAnUneditedTextCutsTheRowsText) {
     cursor->TruncateBlob(row.data(), 2, 5);
     EXPECT_EQ(Read(row), "hello");
@@ -105,10 +119,10 @@ TEST_F(BlobsTest, StaleHandlesAreDetected) {
     ExpectNativeError(DBIERR_INVALIDHNDL, [&] { cursor->ModifyRecord(row.data(), changed.data(), 0); });
 
     Write(copy, "again");
-    EXPECT_EQ(Read(copy), "again") << "a stale slot gets a new stream";
+    EXPECT_EQ(Read(copy), "again world, longer than four") << "a stale slot gets a new stream";
     Write(row, "other");
-    EXPECT_EQ(Read(copy), "again");
-    EXPECT_EQ(Read(row), "other");
+    EXPECT_EQ(Read(copy), "again world, longer than four");
+    EXPECT_EQ(Read(row), "other world, longer than four");
 }
 
 TEST_F(BlobsTest, OperationsCheckTheField) {
@@ -122,6 +136,22 @@ TEST_F(BlobsTest, OperationsCheckTheField) {
     uint32_t read = 7;
     cursor->GetBlob(row.data(), 1, 0, 0, nullptr, read);
     EXPECT_EQ(read, 0u) << "nothing to read: no check either";
+}
+
+TEST_F(BlobsTest, WritesBeyondWhatATextValueCanHoldAreRefused) {
+    const uint8_t byte = 'x';
+    ExpectNativeError(DBIERR_INVALIDPARAM,
+                      [&] { cursor->PutBlob(row.data(), 2, MaxTextValueSize, 1, &byte); });
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->PutBlob(row.data(), 2, 0xFFFFFFF0u, 1, &byte); });
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->PutBlob(row.data(), 2, 0xFFFFFFFFu, 0, nullptr); });
+    const std::vector<uint8_t> big(MaxTextValueSize + 1, 'y');
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Write(row, std::string(big.begin(), big.end())); });
+    EXPECT_EQ(cursor->BlobStreams().Count(), 0u) << "nothing is allocated";
+    EXPECT_EQ(Read(row), "hello world, longer than four") << "the value is unchanged";
+    EXPECT_FALSE(cursor->FieldDescs().GetField(2)->GetChanged());
+
+    cursor->PutBlob(row.data(), 2, MaxTextValueSize - 1, 1, &byte);
+    EXPECT_EQ(Size(row), MaxTextValueSize) << "up to the limit";
 }
 
 TEST_F(BlobsTest, EditedTextsAreWrittenWholeAndReleased) {

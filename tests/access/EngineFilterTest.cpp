@@ -92,6 +92,15 @@ TEST_F(EngineFilterTest, MalformedExpressionsAndForeignHandlesAreRefused) {
               DBIERR_INVALIDFILTER);
     EXPECT_EQ(filter, nullptr);
     EXPECT_EQ(FilterCount(), 0);
+    // Which part of the blob is wrong reaches the caller as the engine's error text.
+    std::string message;
+    EXPECT_EQ(engine.GetErrorString(DBIERR_INVALIDFILTER, message), DBIERR_INVALIDFILTER);
+    EXPECT_EQ(message, "Invalid filter expression: the constant at literal offset 2 lies past the end");
+    const std::vector<uint8_t> unknownClass = Blob(Raw(99, host::canEQ));
+    EXPECT_EQ(engine.AddFilter(cursor, 0, 1, false, AsCANExpr(unknownClass), nullptr, filter),
+              DBIERR_INVALIDFILTER);
+    EXPECT_EQ(engine.GetNativeErrorMsg(),
+              "Invalid filter expression: the node at offset 0 has the unknown class 99");
 
     // A filter of another cursor is not one of this cursor's.
     Exec("create table u (a int)");

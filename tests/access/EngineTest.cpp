@@ -111,6 +111,23 @@ TEST_F(EngineTest, OpeningAMissingTableGivesTheServerTextAndNoCursor) {
     EXPECT_FALSE(engine.GetNativeErrorMsg().empty());
 }
 
+TEST_F(EngineTest, ARecordTooBigForTheDescriptorsGivesNoCursor) {
+    Exec("create table wide (a char(30000), b char(30000), c char(30000))");
+    Exec("insert into wide values ('x', 'y', 'z')");
+    hDBICur cursor = nullptr;
+    EXPECT_EQ(engine.OpenTable(db, "wide", "", "", "", 0, dbiREADWRITE, dbiOPENSHARED, xltNONE, false,
+                               nullptr, cursor),
+              DBIERR_RECTOOBIG);
+    EXPECT_EQ(cursor, nullptr);
+
+    hDBIStmt statement = nullptr;
+    ASSERT_EQ(engine.QAlloc(db, qrylangSQL, statement), DBIERR_NONE);
+    ASSERT_EQ(engine.QPrepare(statement, "select a, b, c, a from wide"), DBIERR_NONE);
+    EXPECT_EQ(engine.QExec(statement, &cursor), DBIERR_RECTOOBIG);
+    EXPECT_EQ(cursor, nullptr);
+    EXPECT_EQ(engine.QFree(statement), DBIERR_NONE);
+}
+
 // ---- List cursors
 
 TEST_F(EngineTest, FieldListHandsOutEveryFieldDescriptorThenEndOfTable) {
@@ -600,7 +617,9 @@ TEST_F(EngineTest, CheckErrorTurnsNativeExceptionsIntoCodes) {
     EXPECT_EQ(engine.CheckError(EmSQLException(nullptr, std::string("server said no"))), DBIERR_NATIVE);
     EXPECT_EQ(engine.GetNativeErrorMsg(), "server said no");
     EXPECT_EQ(engine.CheckError(EmSQLException(DBIERR_NOSUCHFILTER, "with a text")), DBIERR_NOSUCHFILTER);
-    EXPECT_EQ(engine.GetNativeErrorMsg(), "");
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "with a text") << "the detail of a coded failure is kept";
+    EXPECT_EQ(engine.CheckError(EmSQLException(DBIERR_EOF)), DBIERR_EOF);
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "") << "a code without detail leaves no stale text";
 }
 
 TEST_F(EngineTest, ErrorEntryIsAFixedAnswer) {

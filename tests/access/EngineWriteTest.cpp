@@ -3,7 +3,9 @@
 #include <map>
 #include <set>
 
+#include "ClientSpy.h"
 #include "EngineFixture.h"
+#include "RecordHelpers.h"
 #include "host/Exceptions.h"
 #include "host/Params.h"
 
@@ -172,6 +174,22 @@ TEST_F(EngineWriteTest, ServerRefusalOfAWriteIsANativeError) {
     EXPECT_EQ(Column(cursor), (std::vector<int32_t>{1, 2}));
 }
 
+TEST_F(EngineWriteTest, AStoredWriteIsASuccessAndAFailedRereadIsReportedNext) {
+    ASSERT_EQ(engine.InitRecord(cursor, record.data()), DBIERR_NONE);
+    const int32_t five = 5;
+    ASSERT_EQ(engine.PutField(cursor, 1, record.data(), &five), DBIERR_NONE);
+    {
+        QuerySpy spy;
+        spy.FailWhenContaining("Select * from w");
+        EXPECT_EQ(engine.InsertRecord(cursor, dbiNOLOCK, record.data()), DBIERR_NONE);
+        EXPECT_EQ(engine.GetRecord(cursor, dbiNOLOCK, record.data(), nullptr), DBIERR_NATIVE);
+        EXPECT_FALSE(engine.GetNativeErrorMsg().empty());
+    }
+    EXPECT_EQ(QueryRows(fAdmin, "select a from w where a = 5"), std::vector<std::string>{"5"})
+        << "stored once";
+    EXPECT_EQ(Column(cursor), (std::vector<int32_t>{1, 2, 5}));
+}
+
 TEST_F(EngineWriteTest, WriteThatCannotNameItsRowIsRefused) {
     Exec("create table notes (x text(8))");
     Exec("insert into notes values ('memo')");
@@ -244,6 +262,8 @@ TEST_F(EngineBlobTest, TextIsReadFromTheRowAndWrittenThroughAnEditStream) {
     const std::string text = "bye";
     ASSERT_EQ(engine.PutBlob(cursor, record.data(), 2, 0, 3, reinterpret_cast<const uint8_t*>(text.data())),
               DBIERR_NONE);
+    EXPECT_EQ(Read(), "byelo world") << "the edit starts from the row's text";
+    ASSERT_EQ(engine.TruncateBlob(cursor, record.data(), 2, 3), DBIERR_NONE);
     EXPECT_EQ(Read(), "bye");
     ASSERT_EQ(engine.ModifyRecord(cursor, old.data(), record.data(), false), DBIERR_NONE);
     ASSERT_EQ(engine.FreeBlob(cursor, record.data(), 2), DBIERR_NONE);

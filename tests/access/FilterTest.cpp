@@ -175,6 +175,16 @@ TEST_F(FilterTest, EveryActiveFilterMustAcceptAndLaterOnesAreSkippedAfterAReject
     EXPECT_EQ(Scan(), Ids{1});
 }
 
+TEST_F(FilterTest, UnsignedColumnsAndConstantsCompareUnsigned) {
+    Exec("insert into f (id, code) values (6, 3000000000)");
+    cursor->OpenTable();
+    EXPECT_EQ(Passing(Binary(canGT, Field("code"), Int(100))), Ids{6});
+    EXPECT_EQ(Passing(Binary(canLT, Field("code"), Int(0))), Ids{});
+    EXPECT_EQ(Passing(Binary(canEQ, Field("code"), UInt32(3000000000u))), Ids{6});
+    EXPECT_EQ(Passing(Binary(canGT, UInt32(3000000001u), Field("code"))), (Ids{1, 2, 3, 5, 6}));
+    EXPECT_EQ(Passing(Compare(canEQ, false, 0, Field("code"), Str("3000000000"))), Ids{6});
+}
+
 // ---- Navigation through filters
 
 TEST_F(FilterTest, FilteringBackwardsSkipsTowardsTheBeginning) {

@@ -214,6 +214,32 @@ TEST_F(IndexesTest, SwitchToIndexMatchesNamesWithCase) {
     EXPECT_EQ(cursor->KeyNumber(), 1);
 }
 
+TEST_F(IndexesTest, AFailedSwitchKeepsTheOrderInForceAndCanBeRetried) {
+    auto cursor = OpenTable(*connection, "t");
+    {
+        QuerySpy spy;
+        spy.FailWhenContaining("ORDER BY");
+        ExpectNativeError(DBIERR_NATIVE, [&] { cursor->SwitchToIndex("ia", nullptr, 0, false); });
+    }
+    EXPECT_EQ(cursor->KeyNumber(), 0) << "the order in force before the switch";
+    {
+        QuerySpy spy;
+        cursor->SwitchToIndex("ia", nullptr, 0, false);
+        EXPECT_EQ(spy.Statements(), std::vector<std::string>{"Select * from t ORDER BY  a "}) << "retried";
+    }
+    EXPECT_EQ(cursor->KeyNumber(), 2);
+    EXPECT_EQ(ColumnA(*cursor), (std::vector<int32_t>{1, 2, 3}));
+
+    // A failed switch that is not retried leaves the rows to be read again in the order before it.
+    {
+        QuerySpy spy;
+        spy.FailWhenContaining("b, a");
+        ExpectNativeError(DBIERR_NATIVE, [&] { cursor->SwitchToIndex("ib", nullptr, 0, false); });
+    }
+    EXPECT_EQ(cursor->KeyNumber(), 2);
+    EXPECT_EQ(ColumnA(*cursor), (std::vector<int32_t>{1, 2, 3}));
+}
+
 TEST_F(IndexesTest, OpeningOnAnIndexPutsItsOrderInForce) {
     TNativeDataSet* raw = nullptr;
     connection->OpenTable("t", "ia", 0, dbiREADWRITE, dbiOPENSHARED, raw);

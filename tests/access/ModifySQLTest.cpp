@@ -20,7 +20,8 @@ TEST(mSQLLiterals, QuoteEscapesQuotesAndBackslashesOnly) {
     EXPECT_EQ(mSQLQuote("a\\b"), "'a\\\\b'");
     EXPECT_EQ(mSQLQuote("ends\\"), "'ends\\\\'") << "a trailing backslash cannot escape the closing quote";
     EXPECT_EQ(mSQLQuote("''"), "'\\'\\''");
-    EXPECT_EQ(mSQLQuote(std::string_view("cut\0here", 8)), "'cut'") << "statements end at a zero byte";
+    // A statement cannot carry a zero byte: such a text is refused, never cut.
+    ExpectNativeError(DBIERR_INVALIDPARAM, [] { mSQLQuote(std::string_view("cut\0here", 8)); });
 
     std::string bytes;
     for (int c = 1; c < 256; ++c)
@@ -111,8 +112,9 @@ TEST_F(ModifyTest, InsertWritesEveryTypeAndRoundTrips) {
               "INSERT INTO w (i, u, c, r, m, d, t, x) VALUES (-7, 4000000000, 'O\\'Brien\\\\', 0.1, 19.99, "
               "'5-Mar-1999', '00:00:00', 'it\\'s a \\\\ long text')");
     w.cursor->InsertRecord(dbiNOLOCK, record.data());
-    EXPECT_EQ(Rows("select * from w"), std::vector<std::string>{"-7|4000000000|O'Brien\\|0.1|19.99|05-Mar-1999|"
-                                                                "00:00:00|it's a \\ long text"});
+    EXPECT_EQ(Rows("select * from w"),
+              std::vector<std::string>{"-7|4000000000|O'Brien\\|0.1|19.99|05-Mar-1999|"
+                                       "00:00:00|it's a \\ long text"});
     EXPECT_EQ(w.cursor->RowsAffected(), 1);
     EXPECT_EQ(w.cursor->Position(), cpOnRecord);
 
@@ -317,6 +319,149 @@ TEST_F(ModifyTest, StatementCursorsWriteToTheirTable) {
     EXPECT_EQ(query->GetRecordCount(), 2);
     EXPECT_EQ(CurrentRow(*query), "2|two");
     EXPECT_EQ(Rows("select i, c from w"), (std::vector<std::string>{"1|one", "2|two"}));
+}
+
+// ---- Writes change exactly the row they mean
+
+TEST_F(ModifyTest, AWriteThatFindsNoRowIsReportedAsDeleted) {
+    // Without a unique index every field is tested; a REAL printed with fewer decimals than it holds
+    // no longer matches the text it was read from.
+    Exec("create table fr (r real, c char(4))");
+    Exec("insert into fr values (1.0e-10, 'a')");
+    Opened fr = Open("fr");
+    ReadRow(fr, 0);
+    ASSERT_EQ(CurrentRow(*fr.cursor), "0.00000|a");
+    std::vector<uint8_t> changed = fr.row;
+    SetText(*fr.cursor, changed, 2, "b");
+    ExpectNativeError(DBIERR_KEYORRECDELETED,
+                      [&] { fr.cursor->ModifyRecord(fr.row.data(), changed.data(), -1); });
+    ExpectNativeError(DBIERR_KEYORRECDELETED, [&] { fr.cursor->DeleteRecord(fr.row.data()); });
+    EXPECT_EQ(Rows("select c from fr"), std::vector<std::string>{"a"});
+
+    // With a unique index the statement is sent as it is; a row deleted since it was read is not found.
+    Exec("insert into w (i, c) values (1, 'one')");
+    Opened w = Open("w");
+    ReadRow(w, 0);
+    Exec("delete from w where i = 1");
+    std::vector<uint8_t> edit = w.row;
+    SetText(*w.cursor, edit, 3, "uno");
+    QuerySpy spy;
+    ExpectNativeError(DBIERR_KEYORRECDELETED, [&] { w.cursor->ModifyRecord(w.row.data(), edit.data(), -1); });
+    ExpectNativeError(DBIERR_KEYORRECDELETED, [&] { w.cursor->DeleteRecord(w.row.data()); });
+    EXPECT_EQ(spy.Statements(),
+              (std::vector<std::string>{"UPDATE w SET c='uno' WHERE i=1", "DELETE FROM w WHERE i=1"}));
+    EXPECT_TRUE(Rows("select i from w").empty());
+    EXPECT_EQ(w.cursor->GetRecordCount(), 1) << "the cursor keeps the rows it had";
+}
+
+TEST_F(ModifyTest, AWriteThatWouldChangeSeveralRowsIsRefused) {
+    Exec("insert into w (i, c) values (1, 'same')");
+    Exec("insert into w (i, c) values (2, 'same')");
+    TNativeDataSet* raw = nullptr;
+    connection->QueryAlloc(raw);
+    std::unique_ptr<TNativeDataSet> query(raw);
+    connection->QueryPrepare(query.get(), "select c from w");
+    query->OpenTable();
+    std::vector<uint8_t> row = WorkBuffer(*query);
+    query->SetCurrentBuffer(row.data());
+    query->SettoSeqNo(0);
+    std::vector<uint8_t> changed = row;
+    SetText(*query, changed, 1, "new");
+
+    QuerySpy spy;
+    ExpectNativeError(DBIERR_NOTUNIQUELYINDEXED, [&] { query->DeleteRecord(row.data()); });
+    ExpectNativeError(DBIERR_NOTUNIQUELYINDEXED,
+                      [&] { query->ModifyRecord(row.data(), changed.data(), -1); });
+    EXPECT_EQ(spy.Statements(), std::vector<std::string>(2, "SELECT c FROM w WHERE c='same'"))
+        << "only counted";
+    EXPECT_EQ(Rows("select i, c from w"), (std::vector<std::string>{"1|same", "2|same"}));
+
+    // Once the row can be told apart, the same write goes through after its one row was counted.
+    Exec("update w set c = 'other' where i = 2");
+    query->OpenTable();
+    query->SetCurrentBuffer(row.data());
+    query->SettoSeqNo(0);
+    spy.Clear();
+    query->ModifyRecord(row.data(), changed.data(), -1);
+    EXPECT_EQ(spy.Statements()[0], "SELECT c FROM w WHERE c='same'");
+    EXPECT_EQ(spy.Statements()[1], "UPDATE w SET c='new' WHERE c='same'");
+    EXPECT_EQ(Rows("select i, c from w"), (std::vector<std::string>{"1|new", "2|other"}));
+}
+
+// A write the server stored is a success even when reading the result again fails: the cursor reports
+// that failure on its next operation instead, so that nobody retries a write that already happened.
+TEST_F(ModifyTest, AStoredWriteSucceedsWhenTheRereadFails) {
+    Exec("insert into w (i, c) values (1, 'one')");
+    Opened w = Open("w");
+    std::vector<uint8_t> record = NewRecord(*w.cursor);
+    SetInt(*w.cursor, record, 1, 2);
+    {
+        QuerySpy spy;
+        spy.FailWhenContaining("Select * from w");
+        w.cursor->InsertRecord(dbiNOLOCK, record.data());
+        EXPECT_EQ(w.cursor->RowsAffected(), 1);
+        EXPECT_EQ(Rows("select i from w"), (std::vector<std::string>{"1", "2"}));
+        spy.Clear();
+        const EmSQLException reported =
+            ExpectNativeError(DBIERR_NATIVE, [&] { w.cursor->GetRecord(dbiNOLOCK, w.row.data(), nullptr); });
+        EXPECT_FALSE(reported.GetNativeErrorMsg().empty());
+        EXPECT_TRUE(spy.Statements().empty()) << "the failure of the write's re-read is reported as it was";
+        ExpectNativeError(DBIERR_NATIVE, [&] { w.cursor->GetRecord(dbiNOLOCK, w.row.data(), nullptr); });
+        EXPECT_EQ(spy.Statements(), std::vector<std::string>{"Select * from w "}) << "then tried again";
+    }
+    w.cursor->GetRecord(dbiNOLOCK, w.row.data(), nullptr);
+    EXPECT_EQ(IntField(*w.cursor, w.row.data(), 1), 2) << "on the row written last";
+    EXPECT_EQ(w.cursor->GetRecordCount(), 2);
+
+    // The same for a modify and a delete.
+    std::vector<uint8_t> changed = w.row;
+    SetText(*w.cursor, changed, 3, "two");
+    {
+        QuerySpy spy;
+        spy.FailWhenContaining("Select * from w");
+        w.cursor->ModifyRecord(w.row.data(), changed.data(), -1);
+        w.cursor->DeleteRecord(changed.data());
+        EXPECT_EQ(spy.Statements(),
+                  (std::vector<std::string>{"UPDATE w SET c='two' WHERE i=2", "Select * from w ",
+                                            "DELETE FROM w WHERE i=2", "Select * from w "}));
+    }
+    EXPECT_EQ(Rows("select i, c from w"), std::vector<std::string>{"1|one"});
+    ExpectNativeError(DBIERR_NATIVE, [&] { w.cursor->GetNextRecord(dbiNOLOCK, w.row.data(), nullptr); });
+    w.cursor->SetToBegin();
+    w.cursor->GetNextRecord(dbiNOLOCK, w.row.data(), nullptr);
+    EXPECT_EQ(IntField(*w.cursor, w.row.data(), 1), 1);
+}
+
+// ---- Values mSQL cannot carry
+
+TEST_F(ModifyTest, ValuesMsqlCannotCarryAreRefusedNotChanged) {
+    Opened w = Open("w");
+    std::vector<uint8_t> record = NewRecord(*w.cursor);
+    SetInt(*w.cursor, record, 1, 1);
+    const std::string text("zero\0byte", 9);
+    w.cursor->PutBlob(record.data(), 8, 0, 9, reinterpret_cast<const uint8_t*>(text.data()));
+    QuerySpy spy;
+    const EmSQLException e =
+        ExpectNativeError(DBIERR_INVALIDPARAM, [&] { w.cursor->InsertRecord(dbiNOLOCK, record.data()); });
+    EXPECT_NE(e.GetNativeErrorMsg().find("'x'"), std::string::npos) << e.GetNativeErrorMsg();
+    EXPECT_TRUE(spy.Statements().empty()) << "nothing is sent";
+    EXPECT_TRUE(Rows("select i from w").empty());
+
+    // A time of day that rounds up to the next day is written as the day's last second, and the row
+    // is found again by that value.
+    Exec("create table tt (k int, t time)");
+    Exec("create index tk on tt (k)");
+    Exec("insert into tt values (5, '10:00:00')");
+    Opened tt = Open("tt", "tk");
+    std::vector<uint8_t> late = NewRecord(*tt.cursor);
+    SetInt(*tt.cursor, late, 1, 2);
+    const int32_t almostMidnight = 86399600;
+    tt.cursor->PutField(2, late.data(), &almostMidnight);
+    EXPECT_EQ(tt.cursor->GetInsertSQL("tt", late.data()), "INSERT INTO tt (k, t) VALUES (2, '23:59:59')");
+    tt.cursor->InsertRecord(dbiNOLOCK, late.data());
+    EXPECT_EQ(Rows("select t from tt where k = 2"), std::vector<std::string>{"23:59:59"});
+    EXPECT_EQ(tt.cursor->GetRecordNo(), 0);
+    EXPECT_EQ(CurrentRow(*tt.cursor), "2|23:59:59");
 }
 
 TEST_F(ModifyTest, WriteArgumentsAreChecked) {

@@ -51,6 +51,29 @@ TEST_F(ParamsTest, DateTimesAreWrittenByTheirParts) {
     EXPECT_EQ(Substitute(":midnight"), "'00:00:00'");
 }
 
+TEST_F(ParamsTest, ValuesMsqlCannotCarryAreRefusedNotChanged) {
+    Param("nul").SetAsString(std::string("a\0b", 3));
+    const EmSQLException e = ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Substitute("v = :nul"); });
+    EXPECT_NE(e.GetNativeErrorMsg().find("'nul'"), std::string::npos) << e.GetNativeErrorMsg();
+
+    const host::TDateTime firstDay = host::EncodeDate(1, 1, 1);
+    Param("first").SetAsDate(firstDay);
+    Param("before").SetAsDateTime(firstDay - 1);
+    Param("beforeday", host::ftDate).SetAsDateTime(firstDay - 1.5); // 31-Dec-0000 12:00
+    EXPECT_EQ(Substitute(":first"), "'1-Jan-0001'");
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Substitute(":before"); });
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Substitute(":beforeday"); });
+    Param("after").SetAsDateTime(host::EncodeDate(9999, 12, 31) + 1);
+    ExpectNativeError(DBIERR_INVALIDPARAM, [&] { Substitute(":after"); });
+
+    // A time that rounds to 24:00:00 stays on its day as its last second.
+    const host::TDateTime day = host::EncodeDate(1999, 3, 5);
+    Param("late").SetAsDateTime(day + host::EncodeTime(23, 59, 59, 600));
+    Param("latetime").SetAsTime(host::EncodeTime(23, 59, 59, 700));
+    EXPECT_EQ(Substitute(":late"), "'5-Mar-1999 23:59:59'");
+    EXPECT_EQ(Substitute(":latetime"), "'23:59:59'");
+}
+
 TEST_F(ParamsTest, MarkersFollowTheHostParserRules) {
     Param("a").SetAsInteger(1);
     Param("my name").SetAsInteger(2);
@@ -74,7 +97,30 @@ TEST_F(ParamsTest, SubstitutesExactlyTheParametersParseSQLFinds) {
     EXPECT_EQ(Substitute(sql), "select * from t where a = 1 and b = ':skip' and c = 2, 3)");
 }
 
+TEST_F(ParamsTest, AMarkerAfterABackslashEscapedQuoteIsSubstituted) {
+    Param("n").SetAsInteger(7);
+    EXPECT_EQ(Substitute("select * from t where v = 'it\\'s' and k = :n"),
+              "select * from t where v = 'it\\'s' and k = 7");
+    EXPECT_EQ(Substitute("v = 'dir\\\\' and k = :n"), "v = 'dir\\\\' and k = 7");
+}
+
 class QueryParamsTest : public AccessTest {};
+
+TEST_F(QueryParamsTest, AParameterAfterAnEscapedQuoteReachesTheServer) {
+    Exec("create table e (k int, v char(10))");
+    Exec("insert into e values (1, 'it\\'s')");
+    Exec("insert into e values (2, 'it\\'s')");
+    auto connection = Connect();
+    TNativeDataSet* raw = nullptr;
+    connection->QueryAlloc(raw);
+    std::unique_ptr<TNativeDataSet> query(raw);
+    host::TParams params;
+    params.CreateParam(host::ftInteger, "n", host::ptInput)->SetAsInteger(2);
+    std::string sql = "select k from e where v = 'it\\'s' and k = :n";
+    query->QuerySetParams(params, sql);
+    query->OpenTable();
+    EXPECT_EQ(query->GetRecordCount(), 1);
+}
 
 TEST_F(QueryParamsTest, QuerySetParamsMakesTheStatementText) {
     Exec("create table q (k int, v char(10), d date, t time)");

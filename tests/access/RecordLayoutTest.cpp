@@ -154,10 +154,13 @@ TEST_F(RecordLayoutTest, PutFieldStoresHostValuesAndStatus) {
 
     cursor->PutField(3, buffer.data(), &March5th1999Day);
     EXPECT_EQ(At<double>(buffer, 17), March5th1999);
-    const int32_t noDay = 0;
-    cursor->PutField(3, buffer.data(), &noDay);
-    EXPECT_EQ(buffer[16], 1);
-    EXPECT_EQ(At<double>(buffer, 17), 0.0) << "an invalid date leaves the data zero";
+    // A date mSQL cannot carry is refused and the slot keeps its value.
+    for (const int32_t day : {0, -5, 3652060}) {
+        const EmSQLException e =
+            ExpectNativeError(DBIERR_INVALIDPARAM, [&] { cursor->PutField(3, buffer.data(), &day); });
+        EXPECT_NE(e.GetNativeErrorMsg().find("'c'"), std::string::npos) << e.GetNativeErrorMsg();
+        EXPECT_EQ(At<double>(buffer, 17), March5th1999) << day;
+    }
 
     cursor->PutField(1, buffer.data(), nullptr);
     EXPECT_EQ(At<uint16_t>(buffer, 31), 0xFFFF);
@@ -190,9 +193,43 @@ TEST_F(RecordLayoutTest, TimesRoundTripInMilliseconds) {
     EXPECT_DOUBLE_EQ(At<double>(buffer, 1), 1000.0 / 86400000.0);
     times->GetField(1, buffer.data(), &msecs, blank);
     EXPECT_EQ(msecs, 1000);
-    const int32_t tooLate = 86400000;
-    times->PutField(1, buffer.data(), &tooLate);
-    EXPECT_EQ(At<double>(buffer, 1), 0.0);
+    for (const int32_t invalid : {86400000, -1}) {
+        ExpectNativeError(DBIERR_INVALIDPARAM, [&] { times->PutField(1, buffer.data(), &invalid); });
+        EXPECT_DOUBLE_EQ(At<double>(buffer, 1), 1000.0 / 86400000.0) << "the slot keeps its value";
+    }
+}
+
+// The sizes and offsets of a record travel in 16-bit descriptor fields: a result whose work buffer
+// would not fit them is refused before any row is read into a buffer of the cut size.
+TEST_F(RecordLayoutTest, RecordsBeyondSixteenBitSizesAreRefusedWhenTheCursorOpens) {
+    Exec("create table wide (a char(30000), b char(30000), c char(30000))");
+    Exec("insert into wide values ('x', 'y', 'z')");
+    TNativeDataSet* raw = nullptr;
+    ExpectNativeError(DBIERR_RECTOOBIG,
+                      [&] { connection->OpenTable("wide", "", 0, dbiREADWRITE, dbiOPENSHARED, raw); });
+    EXPECT_EQ(raw, nullptr);
+
+    connection->QueryAlloc(raw);
+    std::unique_ptr<TNativeDataSet> query(raw);
+    connection->QueryPrepare(query.get(), "select a, b from wide");
+    query->OpenTable(); // two columns fit
+    EXPECT_EQ(query->GetWorkBufferSize(), 2 * 30001 + 1 + 16 + 8);
+    connection->QueryPrepare(query.get(), "select a, b, c from wide");
+    ExpectNativeError(DBIERR_RECTOOBIG, [&] { query->OpenTable(); });
+    EXPECT_FALSE(query->Active());
+
+    // The largest work buffer the descriptors can describe: 65535 bytes.
+    Exec("create table edge (a char(32767), b char(32741))");
+    Exec("create table over (a char(32767), b char(32742))");
+    Exec("insert into edge values ('first', 'second')");
+    auto edge = OpenTable(*connection, "edge");
+    CURProps props;
+    edge->GetCursorProps(props);
+    EXPECT_EQ(+props.iRecBufSize, 65535);
+    std::vector<uint8_t> buffer(props.iRecBufSize, 0);
+    edge->GetNextRecord(dbiNOLOCK, buffer.data(), nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(&buffer[32769])), "second");
+    ExpectNativeError(DBIERR_RECTOOBIG, [&] { OpenTable(*connection, "over"); });
 }
 
 TEST_F(RecordLayoutTest, FieldNamesAndIndexes) {

@@ -4,7 +4,10 @@
 #include <string>
 
 #include "MessageCapture.h"
+#include "access/EmSQLException.h"
+#include "access/NativeConnect.h"
 #include "client/msqlTypes.h"
+#include "host/Strings.h"
 
 namespace corvane {
 namespace {
@@ -162,6 +165,64 @@ TEST_F(ClientBinding, ReloadingAfterUnloadBindsTheNewLibrary) {
     EXPECT_STREQ(msqlGetServerInfo(), "full");
     EXPECT_TRUE(mSQLLibraryComplete());
     EXPECT_TRUE(messages.Messages().empty());
+}
+
+// The functions the rest of Corvane calls; the others are only bound.
+TEST_F(ClientBinding, EighteenOfTheFunctionsAreCalled) {
+    std::vector<std::string> called;
+    for (int i = 0; i < mSQLFunctionCount; ++i)
+        if (mSQLFunctionCalled(i)) called.push_back(mSQLFunctionName(i));
+    EXPECT_EQ(called,
+              (std::vector<std::string>{"msqlConnect", "msqlClose", "msqlSelectDB", "msqlDataSeek",
+                                        "msqlFieldSeek", "msqlFreeResult", "msqlFetchField", "msqlFetchRow",
+                                        "msqlGetErrMsg", "msqlGetHostInfo", "msqlGetServerInfo",
+                                        "msqlGetServerStats", "msqlListDBs", "msqlListFields",
+                                        "msqlListIndex", "msqlListTables", "msqlQuery", "msqlStoreResult"}));
+    EXPECT_FALSE(mSQLFunctionCalled(-1));
+    EXPECT_FALSE(mSQLFunctionCalled(mSQLFunctionCount));
+}
+
+// A connection on the stand-in library, which accepts any host and any named database.
+bool Connects() {
+    TNativeConnect connection;
+    host::TStringList params;
+    params.Add("DatabaseName=test");
+    connection.ProcessDBParams(params);
+    connection.InternalConnect();
+    return connection.Connected() && connection.Socket() == 7;
+}
+
+// The Unix builds of mSQL 4.x ship a client library without msqlUserConnect, which Corvane never calls.
+TEST_F(ClientBinding, ALibraryLackingOnlyUncalledFunctionsConnects) {
+    MessageCapture messages;
+    LoadmSQLLibrary(FAKE_NO_USER_CONNECT_CLIENT);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text,
+              std::string("Error Loading Dynamic Function msqlUserConnect from ") +
+                  FAKE_NO_USER_CONNECT_CLIENT);
+    EXPECT_FALSE(mSQLLibraryComplete());
+    EXPECT_TRUE(mSQLLibraryUsable());
+    EXPECT_EQ(CountBound(), 27);
+    EXPECT_TRUE(Connects());
+}
+
+TEST_F(ClientBinding, ALibraryLackingACalledFunctionIsRefusedAtConnect) {
+    for (const char* file : {FAKE_NO_STORE_RESULT_CLIENT, FAKE_PARTIAL_CLIENT}) {
+        MessageCapture messages;
+        LoadmSQLLibrary(file);
+        EXPECT_EQ(messages.Messages().size(), 1u) << file;
+        EXPECT_TRUE(mSQLLibraryLoaded()) << file;
+        EXPECT_FALSE(mSQLLibraryUsable()) << file;
+        try {
+            Connects();
+            ADD_FAILURE() << "connected through " << file;
+        } catch (const EmSQLException& e) {
+            EXPECT_EQ(e.ErrorCode(), DBIERR_NATIVE);
+            EXPECT_EQ(e.GetNativeErrorMsg(), std::string("Error Loading DLL ") + file);
+        }
+        UnloadmSQLLibrary();
+    }
+    EXPECT_FALSE(mSQLLibraryUsable()) << "nothing loaded";
 }
 
 // Module start and stop. The test program's own automatic start may already count one start;

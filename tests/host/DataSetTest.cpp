@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "MemDataSet.h"
+#include "host/Application.h"
 
 namespace {
 
@@ -532,47 +533,6 @@ TEST(DataSetCalcFields, CalculatedFieldIsComputedPerRowAndAfterFieldChanges) {
     EXPECT_EQ(ds->FieldCount(), 4); // persistent fields stay
 }
 
-TEST(DataSetCalcFields, LookupFieldTakesItsValueFromTheLookupDataSet) {
-    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
-    auto* names = new MemDataSet(owner.get(), {{"CODE", ftInteger}, {"TEXT", ftString, 10}});
-    names->AddRow({Variant(1), Variant("one")});
-    names->AddRow({Variant(2), Variant("two")});
-    auto* ds = new MemDataSet(owner.get(), {{"ID", ftInteger}, {"CODE", ftInteger}});
-    ds->AddRow({Variant(10), Variant(2)});
-    ds->AddRow({Variant(11), Variant(7)});
-    ds->FieldDefs()->Update();
-    for (int i = 0; i < ds->FieldDefs()->Count(); ++i)
-        ds->FieldDefs()->Items(i)->CreateField(ds);
-    auto* text = new TStringField(ds);
-    text->SetFieldName("CODE_TEXT");
-    text->SetFieldKind(fkLookup);
-    text->SetKeyFields("CODE");
-    text->SetLookupDataSet(names);
-    text->SetLookupKeyFields("CODE");
-    text->SetLookupResultField("TEXT");
-    text->SetDataSet(ds);
-    ds->Open();
-    EXPECT_TRUE(names->Active());
-    EXPECT_EQ(text->AsString(), "two");
-    ds->Next();
-    EXPECT_TRUE(text->IsNull());
-}
-
-TEST(DataSetCalcFields, LookupFieldWithoutItsSetUpCannotOpen) {
-    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
-    auto* ds = new MemDataSet(owner.get(), {{"ID", ftInteger}});
-    auto* id = new TIntegerField(ds);
-    id->SetFieldName("ID");
-    id->SetDataSet(ds);
-    auto* text = new TStringField(ds);
-    text->SetFieldName("X");
-    text->SetFieldKind(fkLookup);
-    text->SetDataSet(ds);
-    EXPECT_THROW(ds->Open(), EDatabaseError);
-    EXPECT_FALSE(ds->Active());
-    EXPECT_EQ(ds->allocated, 0);
-}
-
 TEST(DataSetFilters, OnFilterRecordHidesRowsWhileFiltered) {
     Fixture f(10, 3);
     f.ds->SetOnFilterRecord([](TDataSet* d, bool& accept) {
@@ -589,6 +549,12 @@ TEST(DataSetFilters, OnFilterRecordHidesRowsWhileFiltered) {
 
 TEST(DataSetFilters, ExceptionInFilterGoesToTheHandlerAndKeepsAccept) {
     Fixture f(3);
+    std::vector<std::string> handled;
+    TObject* handledSender = nullptr;
+    TExceptionEvent previous = Application().SetOnException([&](TObject* sender, const std::exception& e) {
+        handledSender = sender;
+        handled.push_back(e.what());
+    });
     f.ds->SetOnFilterRecord([](TDataSet* d, bool& accept) {
         if (d->FieldByName("ID")->AsInteger() == 2) {
             accept = false;
@@ -600,6 +566,10 @@ TEST(DataSetFilters, ExceptionInFilterGoesToTheHandlerAndKeepsAccept) {
     EXPECT_EQ(f.ForwardIds(), (std::vector<int>{1, 3}));
     const Log log = f.Take();
     EXPECT_NE(std::find(log.begin(), log.end(), "HandleException"), log.end());
+    Application().SetOnException(previous);
+    // The base handler hands the exception to the application object, with the dataset as sender.
+    EXPECT_EQ(handled, (std::vector<std::string>{"boom"}));
+    EXPECT_EQ(handledSender, f.ds);
 }
 
 TEST(DataSetSearch, LocateMovesToTheRowAndLookupDoesNot) {
@@ -705,6 +675,33 @@ TEST(DataSetLifecycle, BlockReadStateSilencesScrollEvents) {
     EXPECT_EQ(f.Id(), 3);
     f.ds->SetBlockReadSize(0);
     EXPECT_EQ(f.ds->State(), dsBrowse);
+}
+
+// A descendant with its own block-read buffer, released through the setter.
+class BlockReadDataSet : public MemDataSet {
+public:
+    using MemDataSet::MemDataSet;
+    std::vector<int> sizes;
+    std::vector<uint8_t> blockBuffer;
+    void SetBlockReadSize(int value) override {
+        sizes.push_back(value);
+        TDataSet::SetBlockReadSize(value);
+        blockBuffer.assign(static_cast<size_t>(value) * 16, 0);
+    }
+};
+
+TEST(DataSetLifecycle, CloseReleasesABlockReadThroughTheVirtualSetter) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new BlockReadDataSet(owner.get(), hosttest::StandardColumns());
+    ds->AddRow({Variant(1), Variant("a"), Variant(1.0)});
+    ds->Open();
+    ds->SetBlockReadSize(10);
+    EXPECT_EQ(ds->blockBuffer.size(), 160u);
+    ds->Close();
+    EXPECT_EQ(ds->sizes, (std::vector<int>{10, 0}));
+    EXPECT_TRUE(ds->blockBuffer.empty());
+    EXPECT_EQ(ds->BlockReadSize(), 0);
+    EXPECT_EQ(ds->State(), dsInactive);
 }
 
 // ---- data sources and master/detail

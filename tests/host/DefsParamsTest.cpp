@@ -1,6 +1,8 @@
 // Field and index definitions, parameters, ParseSQL and the type maps.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <memory>
 
 #include "MemDataSet.h"
@@ -48,6 +50,24 @@ TEST(ParseSQL, ColonsInsideLiteralsAreLeftAlone) {
     const Parsed p = Parse("select * from t where d = '12:30' and n = \"x:y\" and m = `a:b` and k = :k");
     EXPECT_EQ(p.sql, "select * from t where d = '12:30' and n = \"x:y\" and m = `a:b` and k = ?");
     EXPECT_EQ(p.names, (std::vector<std::string>{"k"}));
+}
+
+TEST(ParseSQL, ABackslashInsideALiteralTakesTheNextCharacterAsItIs) {
+    // As mSQL reads strings: \' does not end the literal, so the marker after it is found.
+    Parsed p = Parse("select * from t where v = 'it\\'s' and k = :n");
+    EXPECT_EQ(p.sql, "select * from t where v = 'it\\'s' and k = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"n"}));
+    // An escaped backslash before the closing quote ends the literal there.
+    p = Parse("v = 'dir\\\\' and k = :k");
+    EXPECT_EQ(p.sql, "v = 'dir\\\\' and k = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"k"}));
+    // A colon after an escaped quote is still inside the literal.
+    p = Parse("v = 'a\\':b' or w = :w");
+    EXPECT_EQ(p.sql, "v = 'a\\':b' or w = ?");
+    EXPECT_EQ(p.names, (std::vector<std::string>{"w"}));
+    // Outside a literal a backslash is an ordinary character; a trailing one is kept.
+    EXPECT_EQ(Parse("a \\ :x").names, (std::vector<std::string>{"x"}));
+    EXPECT_EQ(Parse("v = 'open\\").sql, "v = 'open\\");
 }
 
 TEST(ParseSQL, QuotedNamesMayContainSpacesAndLoseTheirQuotes) {
@@ -242,6 +262,35 @@ TEST(FieldDefs, CreateFieldUsesTheClassTableAndAttributes) {
     EXPECT_EQ(ds->FieldCount(), 2);
 }
 
+// A dataset that describes its columns without opening a cursor (as a table reads a field list).
+class DescribedDataSet : public MemDataSet {
+public:
+    using MemDataSet::MemDataSet;
+    int describes = 0;
+    void InitFieldDefs() override {
+        ++describes;
+        FieldDefs()->Clear();
+        FieldDefs()->Add("FROM_LIST", ftInteger, 0, true);
+    }
+};
+
+TEST(FieldDefs, UpdateOfAClosedDataSetReachesAnOverriddenInitFieldDefs) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new DescribedDataSet(owner.get(), {{"FROM_CURSOR", ftString, 5}});
+    TDataSet* base = ds;
+    base->FieldDefs()->Update();
+    EXPECT_EQ(ds->describes, 1);
+    ASSERT_EQ(ds->FieldDefs()->Count(), 1);
+    EXPECT_EQ(ds->FieldDefs()->Items(0)->Name(), "FROM_LIST");
+    EXPECT_TRUE(ds->FieldDefs()->Updated());
+    // No cursor was opened for the definitions.
+    EXPECT_EQ(std::count(ds->log.begin(), ds->log.end(), "InternalOpen"), 0);
+    base->FieldDefs()->Update();
+    EXPECT_EQ(ds->describes, 1);
+    base->InitFieldDefs();
+    EXPECT_EQ(ds->describes, 2);
+}
+
 // ---- index definitions
 
 class IndexedDataSet : public MemDataSet {
@@ -249,6 +298,13 @@ public:
     using MemDataSet::MemDataSet;
     TIndexDefs defs{this};
     int updates = 0;
+    int defChanges = 0;
+    void DefChanged(TObject* sender) override {
+        if (sender == &defs) ++defChanges;
+    }
+    std::unique_ptr<TIndexDefs> PSGetIndexDefs(TIndexOptions indexTypes) override {
+        return GetIndexDefs(&defs, indexTypes);
+    }
     void UpdateIndexDefs() override {
         ++updates;
         defs.Clear();
@@ -277,6 +333,58 @@ TEST(IndexDefs, GetIndexForFieldsMatchesWholeThenPrefix) {
     EXPECT_THROW(defs.Find("none"), EDatabaseError);
 }
 
+TEST(IndexDefs, FillingThemLazilyIsNoChangeButTheApplicationsChangeIs) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new IndexedDataSet(owner.get());
+    ds->defs.Update();
+    EXPECT_EQ(ds->updates, 1);
+    EXPECT_EQ(ds->defs.Count(), 4);
+    EXPECT_EQ(ds->defChanges, 0);
+    ds->defs.SetUpdated(false);
+    EXPECT_EQ(ds->defs.GetIndexForFields("ID", false)->Name(), "PK");
+    EXPECT_EQ(ds->updates, 2);
+    EXPECT_EQ(ds->defChanges, 0);
+
+    ds->defs.Add("BYCITY", "CITY", {});
+    EXPECT_EQ(ds->defChanges, 1);
+    ds->defs.Items(1)->SetFields("NAME");
+    EXPECT_EQ(ds->defChanges, 2);
+    ds->defs.Clear();
+    EXPECT_EQ(ds->defChanges, 3);
+}
+
+TEST(IndexDefs, ProviderSupportHandsOutACopyOfTheIndexesOfTheAskedKinds) {
+    std::unique_ptr<TComponent> owner = std::make_unique<TComponent>(nullptr);
+    auto* ds = new IndexedDataSet(owner.get());
+    TDataSet* base = ds;
+    // Every index that has any option (the default asks for all of them); filled lazily first.
+    std::unique_ptr<TIndexDefs> all = base->PSGetIndexDefs();
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(ds->updates, 1);
+    ASSERT_EQ(all->Count(), 3);
+    EXPECT_EQ(all->Items(0)->Name(), "PK");
+    EXPECT_EQ(all->Items(0)->Fields(), "ID");
+    EXPECT_EQ(all->Items(0)->Options(), (TIndexOptions{ixPrimary, ixUnique}));
+    EXPECT_EQ(all->Items(1)->Name(), "CI");
+    EXPECT_EQ(all->Items(2)->Name(), "DESC");
+    EXPECT_EQ(all->DataSet(), nullptr);
+
+    std::unique_ptr<TIndexDefs> unique = base->PSGetIndexDefs({ixUnique});
+    ASSERT_NE(unique, nullptr);
+    ASSERT_EQ(unique->Count(), 1);
+    // The copy is the caller's: changing it leaves the dataset's definitions alone.
+    unique->Items(0)->SetFields("OTHER");
+    EXPECT_EQ(ds->defs.Items(0)->Fields(), "ID");
+    // An empty set asks for every index; a kind no index has gives none.
+    EXPECT_EQ(base->PSGetIndexDefs({})->Count(), 4);
+    EXPECT_EQ(base->PSGetIndexDefs({ixExpression}), nullptr);
+
+    // The base dataset has no indexes.
+    auto* plain = new MemDataSet(owner.get());
+    EXPECT_EQ(plain->PSGetIndexDefs(), nullptr);
+    EXPECT_EQ(GetIndexDefs(nullptr, AllIndexOptions), nullptr);
+}
+
 TEST(IndexDefs, FieldsAndExpressionShareOneText) {
     TIndexDef def(nullptr);
     def.SetFields("A;B");
@@ -296,6 +404,42 @@ TEST(IndexDefs, OrderByClauseDescribesAnIndex) {
     EXPECT_EQ(def->Fields(), "a;b");
     EXPECT_EQ(def->DescFields(), "b");
     EXPECT_EQ(GetIndexForOrderBy("select * from t", nullptr), nullptr);
+}
+
+// ---- constraint descriptions
+
+TEST(DataSourcesRecord, FixedLayoutAndRequestValues) {
+    EXPECT_EQ(offsetof(DataSources, szDbName), 2u);
+    EXPECT_EQ(offsetof(DataSources, szTblName), 34u);
+    EXPECT_EQ(offsetof(DataSources, szSourceFldName), 295u);
+    EXPECT_EQ(offsetof(DataSources, szOrigFldName), 327u);
+    EXPECT_EQ(offsetof(DataSources, szSQLExprImport), 359u);
+    EXPECT_EQ(offsetof(DataSources, szSQLExprCustom), 1383u);
+    EXPECT_EQ(offsetof(DataSources, szErrStrImport), 2407u);
+    EXPECT_EQ(offsetof(DataSources, szErrStrCustom), 2535u);
+    EXPECT_EQ(offsetof(DataSources, bRequired), 2663u);
+    EXPECT_EQ(static_cast<int>(dsFieldSource), 3);
+    EXPECT_EQ(static_cast<int>(dsFieldDefault), 4);
+    EXPECT_EQ(static_cast<int>(dsFieldDomainExpr), 5);
+    EXPECT_EQ(static_cast<int>(dsTableConstraint), 6);
+    EXPECT_EQ(static_cast<int>(dsNumTblConstraint), 7);
+}
+
+TEST(DataSourcesRecord, SlotsTakeTextCutToFitAndAlwaysTerminated) {
+    DataSources sources;
+    std::memset(&sources, 'x', sizeof(sources));
+    CopyToSlot(sources.szTblName, "customers");
+    EXPECT_EQ(SlotText(sources.szTblName), "customers");
+    EXPECT_EQ(sources.szTblName[sizeof(sources.szTblName) - 1], 0); // the rest is cleared
+    const std::string longName(40, 'n');
+    CopyToSlot(sources.szOrigFldName, longName);
+    EXPECT_EQ(SlotText(sources.szOrigFldName), longName.substr(0, DsMaxNameLen));
+    EXPECT_EQ(sources.szSourceFldName[0], 'x'); // the neighbouring slot is untouched
+    CopyToSlot(sources.szErrStrCustom, "");
+    EXPECT_EQ(SlotText(sources.szErrStrCustom), "");
+    // A slot filled to the brim without a terminator reads as the whole slot.
+    std::memset(sources.szDbName, 'd', sizeof(sources.szDbName));
+    EXPECT_EQ(SlotText(sources.szDbName), std::string(sizeof(sources.szDbName), 'd'));
 }
 
 // ---- type maps

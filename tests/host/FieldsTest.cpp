@@ -100,6 +100,30 @@ TEST(FieldNativeFormats, StringsAreZeroTerminatedAndTruncatedToSize) {
     EXPECT_TRUE(r.F("S")->AsBoolean());
 }
 
+TEST(FieldNativeFormats, StringsOfEveryDescriptorSizeKeepTheirWholeValue) {
+    OneRow r({{"S", ftString, 32767}, {"F", ftFixedChar, 9000}});
+    EXPECT_EQ(r.F("S")->DataSize(), 32768);
+    std::string value(32767, 'm');
+    value.front() = 'a';
+    value.back() = 'z';
+    r.F("S")->SetAsString(value + "cut");
+    EXPECT_EQ(r.F("S")->AsString(), value);
+    EXPECT_EQ(r.F("S")->AsVariant().AsString(), value);
+    std::string read;
+    ASSERT_TRUE(static_cast<TStringField*>(r.F("S"))->GetValue(read));
+    EXPECT_EQ(read.size(), 32767u);
+    r.F("F")->SetAsString(std::string(9000, 'q'));
+    EXPECT_EQ(r.F("F")->AsString(), std::string(9000, 'q'));
+    r.F("S")->SetAsString("short");
+    EXPECT_EQ(r.F("S")->AsString(), "short");
+
+    TFieldDefs defs(nullptr);
+    defs.Add("C", ftString, dsMaxStringFieldSize);
+    EXPECT_THROW(defs.Add("TOO", ftString, dsMaxStringFieldSize + 1), EDatabaseError);
+    EXPECT_THROW(defs.Add("NEG", ftFixedChar, -1), EDatabaseError);
+    EXPECT_EQ(defs.Count(), 1);
+}
+
 TEST(FieldNativeFormats, BcdRoundTripsThroughPackedDecimal) {
     OneRow r({{"N", ftBCD, 2}});
     r.F("N")->SetAsCurrency(-123.456);
@@ -262,7 +286,10 @@ TEST(FieldProperties, FieldWithoutDataSetReportsIt) {
     EXPECT_THROW(f.SetSize(3), EDatabaseError);
     TStringField s(nullptr);
     EXPECT_EQ(s.Size(), 20);
-    EXPECT_THROW(s.SetSize(dsMaxStringSize + 1), EDatabaseError);
+    s.SetSize(dsMaxStringFieldSize);
+    EXPECT_EQ(s.Size(), dsMaxStringFieldSize);
+    EXPECT_THROW(s.SetSize(dsMaxStringFieldSize + 1), EDatabaseError);
+    EXPECT_THROW(s.SetSize(-1), EDatabaseError);
 }
 
 TEST(FieldLists, DuplicateAndMissingNamesAreRefused) {

@@ -55,6 +55,44 @@ TEST(ListBoxTest, MultiSelectClicksReplaceOrToggleTheSelection) {
     EXPECT_EQ(clicks, 5);
 }
 
+TEST(ListBoxTest, ShiftClickSelectsTheRangeFromTheAnchor) {
+    TListBox box(nullptr);
+    box.SetMultiSelect(true);
+    for (const char* s : {"a", "b", "c", "d", "e", "f"})
+        box.Items()->Add(s);
+    auto selected = [&] {
+        std::string out;
+        for (int i = 0; i < box.Items()->Count(); ++i)
+            out += box.Selected(i) ? box.Items()->Strings(i) : "";
+        return out;
+    };
+    box.ClickItem(4, false, true); // no anchor yet: the item itself
+    EXPECT_EQ(selected(), "e");
+    box.ClickItem(1);
+    box.ClickItem(3, false, true);
+    EXPECT_EQ(selected(), "bcd");
+    box.ClickItem(0, false, true); // the anchor stays at b; the range replaces the selection
+    EXPECT_EQ(selected(), "ab");
+    EXPECT_EQ(box.ItemIndex(), 0);
+    box.ClickItem(5, true);       // Ctrl moves the anchor
+    box.ClickItem(4, true, true); // Ctrl+Shift adds the range
+    EXPECT_EQ(selected(), "abef");
+    box.Items()->Insert(0, "z"); // the anchor follows its item
+    box.ClickItem(4, false, true);
+    EXPECT_EQ(selected(), "def");
+    box.Items()->Delete(6); // the anchor's item goes: the next range starts at the click
+    box.ClickItem(2, false, true);
+    EXPECT_EQ(selected(), "b");
+
+    TListBox single(nullptr);
+    single.Items()->Add("x");
+    single.Items()->Add("y");
+    single.ClickItem(0);
+    single.ClickItem(1, true, true); // a single-select list ignores the modifiers
+    EXPECT_EQ(single.SelCount(), 1);
+    EXPECT_TRUE(single.Selected(1));
+}
+
 TEST(ListBoxTest, SelectionFollowsItemsAsTheyAreInsertedAndDeleted) {
     TListBox box(nullptr);
     box.SetMultiSelect(true);

@@ -2,14 +2,19 @@
 // stable 8-byte row ids as bookmarks, OnFilterRecord filtering, and a log of the contract calls.
 //
 // Row layout: per column one presence byte and the native value (DataSize bytes). Buffer layout:
-// row | calc area (CalcFieldsSize) | 8-byte row id | 1-byte bookmark flag.
+// row | calc area (CalcFieldsSize) | 8-byte row id | 1-byte bookmark flag. Blob columns keep only
+// the presence byte in the row; their bytes live beside the row and, while a row is edited, in a
+// per-column edit copy that Post stores and Cancel drops.
 #pragma once
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "host/Application.h"
 #include "host/DB.h"
 #include "host/Exceptions.h"
 #include "host/Messages.h"
@@ -39,9 +44,17 @@ public:
     // will be resynchronised by the caller.
     void AddRow(const std::vector<Variant>& values) {
         ComputeLayout();
-        Row row{fNextId++, std::vector<uint8_t>(static_cast<size_t>(fRecordSize), 0)};
-        for (size_t i = 0; i < values.size() && i < fColumns.size(); ++i)
+        Row row{fNextId++, std::vector<uint8_t>(static_cast<size_t>(fRecordSize), 0), {}};
+        row.blobs.resize(fColumns.size());
+        for (size_t i = 0; i < values.size() && i < fColumns.size(); ++i) {
+            if (ftBlobTypes.Contains(fColumns[i].type)) {
+                if (VarIsClear(values[i])) continue;
+                row.blobs[i] = values[i].AsString();
+                row.data[fOffsets[i]] = 1;
+                continue;
+            }
             WriteNative(row.data.data() + fOffsets[i], fColumns[i], values[i]);
+        }
         fRows.push_back(std::move(row));
     }
     int RowCount() const { return static_cast<int>(fRows.size()); }
@@ -52,6 +65,31 @@ public:
         return id;
     }
     void SetCanModifyFlag(bool v) { fCanModify = v; }
+    // The stored bytes of a blob column of row (0-based).
+    const std::string& StoredBlob(int row, int column) const {
+        return fRows[static_cast<size_t>(row)].blobs[static_cast<size_t>(column)];
+    }
+
+    // Blob streams: bmRead copies the value the field shows now (the edit copy while editing);
+    // bmWrite starts empty and bmReadWrite with that value; both store their bytes into the edit
+    // copy when destroyed (edit modes only).
+    std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override {
+        const size_t column = static_cast<size_t>(field->FieldNo() - 1);
+        if (field->FieldNo() < 1 || !ftBlobTypes.Contains(fColumns[column].type))
+            DatabaseErrorFmt(SFieldAccessError, {field->DisplayName(), "Blob"});
+        if (mode != bmRead && State() != dsEdit && State() != dsInsert) DatabaseError(SNotEditing, this);
+        std::unique_ptr<TMemoryStream> stream;
+        if (mode == bmRead)
+            stream = std::make_unique<TMemoryStream>();
+        else
+            stream = std::make_unique<BlobWriteStream>(this, field, column);
+        if (mode != bmWrite) {
+            const std::string value = CurrentBlob(column);
+            if (!value.empty()) stream->WriteBuffer(value.data(), static_cast<int64_t>(value.size()));
+            stream->SetPosition(0);
+        }
+        return stream;
+    }
     int ActiveRecordIndex() const { return ActiveRecord(); }
     int BufferedCount() const { return BufferedRecordCount(); }
     int WindowSize() const { return BufferCount(); }
@@ -230,7 +268,10 @@ protected:
             FieldDefs()->Add(c.name, c.type, c.size, c.required);
     }
     bool IsCursorOpen() override { return fOpen; }
-    void InternalHandleException() override { log.push_back("HandleException"); }
+    void InternalHandleException() override {
+        log.push_back("HandleException");
+        TDataSet::InternalHandleException();
+    }
     void InternalInitRecord(TRecordBuffer buffer) override {
         std::memset(buffer, 0, static_cast<size_t>(fRecordSize));
     }
@@ -272,18 +313,27 @@ protected:
 
     void InternalEdit() override {
         log.push_back("InternalEdit");
+        fBlobEdits.clear();
         fOldRow.assign(ActiveBuffer(), ActiveBuffer() + fRecordSize);
     }
-    void InternalInsert() override { log.push_back("InternalInsert"); }
-    void InternalCancel() override { log.push_back("InternalCancel"); }
+    void InternalInsert() override {
+        log.push_back("InternalInsert");
+        fBlobEdits.clear();
+    }
+    void InternalCancel() override {
+        log.push_back("InternalCancel");
+        fBlobEdits.clear();
+    }
+    void CloseBlob(TField* field) override { log.push_back("CloseBlob(" + field->FieldName() + ")"); }
     void InternalRefresh() override { log.push_back("InternalRefresh"); }
     void InternalPost() override {
         log.push_back("InternalPost");
         TDataSet::InternalPost();
         TRecordBuffer buffer = ActiveBuffer();
         if (State() == dsEdit) {
-            std::memcpy(fRows[static_cast<size_t>(fCursor)].data.data(), buffer,
-                        static_cast<size_t>(fRecordSize));
+            Row& row = fRows[static_cast<size_t>(fCursor)];
+            std::memcpy(row.data.data(), buffer, static_cast<size_t>(fRecordSize));
+            StoreBlobEdits(row);
             return;
         }
         int position = RowCount();
@@ -304,6 +354,7 @@ protected:
     }
     void InternalDelete() override {
         log.push_back("InternalDelete");
+        fBlobEdits.clear();
         fRows.erase(fRows.begin() + fCursor);
         if (fCursor >= RowCount()) fCursor = RowCount();
     }
@@ -315,7 +366,60 @@ private:
     struct Row {
         int64_t id;
         std::vector<uint8_t> data;
+        std::vector<std::string> blobs; // by column; used by blob columns only
     };
+
+    // Stores its bytes into the dataset's edit copy when destroyed.
+    class BlobWriteStream : public TMemoryStream {
+    public:
+        BlobWriteStream(MemDataSet* owner, TField* field, size_t column)
+            : fOwner(owner), fField(field), fColumn(column) {}
+        ~BlobWriteStream() override {
+            // A destructor must not throw: a failing change notification (the field's OnChange)
+            // goes to the application's handler.
+            try {
+                fOwner->StoreBlobEdit(fField, fColumn,
+                                      std::string(reinterpret_cast<const char*>(Memory()),
+                                                  static_cast<size_t>(TMemoryStream::Size())));
+            } catch (...) {
+                Application().HandleException(fOwner);
+            }
+        }
+
+    private:
+        MemDataSet* fOwner;
+        TField* fField;
+        size_t fColumn;
+    };
+
+    void StoreBlobEdit(TField* field, size_t column, std::string value) {
+        const bool present = !value.empty();
+        fBlobEdits[column] = std::move(value);
+        if (TRecordBuffer rec = ActiveBuffer()) rec[fOffsets[column]] = present ? 1 : 0;
+        DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+    }
+
+    // The blob the active row shows: the edit copy while editing, else the stored bytes.
+    std::string CurrentBlob(size_t column) {
+        if (State() == dsEdit || State() == dsInsert) {
+            auto edited = fBlobEdits.find(column);
+            if (edited != fBlobEdits.end()) return edited->second;
+            if (State() == dsInsert) return {};
+        }
+        TRecordBuffer rec = ActiveBuffer();
+        if (rec == nullptr || IsEmpty() || GetBookmarkFlag(rec) != bfCurrent) return {};
+        int64_t id = 0;
+        std::memcpy(&id, rec + BookmarkOffset(), 8);
+        const int index = IndexOfId(id);
+        return index >= 0 ? fRows[static_cast<size_t>(index)].blobs[column] : std::string();
+    }
+
+    void StoreBlobEdits(Row& row) {
+        row.blobs.resize(fColumns.size());
+        for (auto& [column, value] : fBlobEdits)
+            row.blobs[column] = std::move(value);
+        fBlobEdits.clear();
+    }
 
     static size_t NativeSize(const Column& c) {
         switch (c.type) {
@@ -424,7 +528,8 @@ private:
     }
 
     void InsertRowAt(int position, TRecordBuffer buffer) {
-        Row row{fNextId++, std::vector<uint8_t>(buffer, buffer + fRecordSize)};
+        Row row{fNextId++, std::vector<uint8_t>(buffer, buffer + fRecordSize), {}};
+        StoreBlobEdits(row);
         fRows.insert(fRows.begin() + position, std::move(row));
         fCursor = position;
     }
@@ -510,6 +615,7 @@ private:
     std::vector<Row> fRows;
     std::vector<size_t> fOffsets, fSizes;
     std::vector<uint8_t> fFilterBuffer, fOldRow;
+    std::map<size_t, std::string> fBlobEdits; // column -> bytes written in the current edit
     int fRecordSize = 0;
     int fCursor = -1;
     int64_t fNextId = 1;

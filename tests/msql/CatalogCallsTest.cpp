@@ -61,8 +61,33 @@ TEST_F(Catalog, QueryResultFieldsCarryNotNullButNeverUnique) {
     ASSERT_EQ(msqlQuery(sock, C("select a, b, _rowid from t")), 0);
     m_result* r = msqlStoreResult();
     ASSERT_NE(r, nullptr);
-    std::vector<FieldShape> expected = {
-        {"a", "t", INT_TYPE, 4, NOT_NULL_FLAG}, {"b", "t", CHAR_TYPE, 5, 0}, {"_rowid", "t", INT_TYPE, 4, 0}};
+    std::vector<FieldShape> expected = {{"a", "t", INT_TYPE, 4, NOT_NULL_FLAG},
+                                        {"b", "t", CHAR_TYPE, 5, 0},
+                                        {"_rowid", "t", INT_TYPE, 4, NOT_NULL_FLAG}};
+    EXPECT_EQ(Fields(r), expected);
+    msqlFreeResult(r);
+}
+
+TEST_F(Catalog, QueryResultFieldsNameTheAliasWhenOneIsGiven) {
+    Exec("create table t (a int not null, b char(5))");
+    Exec("create table u (c int)");
+    ASSERT_EQ(msqlQuery(sock, C("select x.a, y.b, u.c, _rowid, y._rowid, y._timestamp from t x, t as y, u")),
+              0);
+    m_result* r = msqlStoreResult();
+    ASSERT_NE(r, nullptr);
+    std::vector<FieldShape> expected = {{"a", "x", INT_TYPE, 4, NOT_NULL_FLAG},
+                                        {"b", "y", CHAR_TYPE, 5, 0},
+                                        {"c", "u", INT_TYPE, 4, 0},
+                                        {"_rowid", "x", INT_TYPE, 4, NOT_NULL_FLAG},
+                                        {"_rowid", "y", INT_TYPE, 4, NOT_NULL_FLAG},
+                                        {"_timestamp", "y", INT_TYPE, 4, 0}};
+    EXPECT_EQ(Fields(r), expected);
+    msqlFreeResult(r);
+
+    ASSERT_EQ(msqlQuery(sock, C("select * from t = z")), 0);
+    r = msqlStoreResult();
+    ASSERT_NE(r, nullptr);
+    expected = {{"a", "z", INT_TYPE, 4, NOT_NULL_FLAG}, {"b", "z", CHAR_TYPE, 5, 0}};
     EXPECT_EQ(Fields(r), expected);
     msqlFreeResult(r);
 }

@@ -31,6 +31,21 @@ TEST(Lexer, StringEscapesFollowMsqlRules) {
     EXPECT_EQ(tokens[3].text, "q");
 }
 
+TEST(Lexer, PlainAndEscapedStringsKeepValuesAndLines) {
+    auto tokens = Tokenize("'two\nlines' 'esc\\\naped' x\n'' y");
+    ASSERT_EQ(tokens.size(), 6u);
+    EXPECT_EQ(tokens[0].text, "two\nlines");
+    EXPECT_EQ(tokens[1].text, "esc\naped");
+    EXPECT_EQ(tokens[1].line, 2);
+    EXPECT_EQ(tokens[2].line, 3);
+    EXPECT_EQ(tokens[3].kind, TokenKind::String);
+    EXPECT_EQ(tokens[3].text, "");
+    EXPECT_EQ(tokens[3].line, 4);
+    EXPECT_EQ(tokens[5].raw, "*end of input*");
+    EXPECT_EQ(tokens[5].line, 5);
+    EXPECT_THROW(Tokenize("'open\\'"), msql::Error);
+}
+
 TEST(Lexer, NumbersKeepTypedDecimalsAndSign) {
     auto tokens = Tokenize("1.50 2. .5 -7 +3 1.0e+3 -2.25");
     EXPECT_EQ(tokens[0].kind, TokenKind::Real);

@@ -1,6 +1,8 @@
 /* A stand-in for the mSQL client library used by the binding tests: it exports the 28 client
- * functions with trivial bodies. Built twice: "full" exports all of them, "partial" (with
- * FAKE_OMIT_GET_CHAR_CONF) lacks msqlGetCharConf, the 14th function of the table. */
+ * functions with trivial bodies. Built in variants: "full" exports all of them; "partial" (with
+ * FAKE_OMIT_GET_CHAR_CONF) lacks msqlGetCharConf, the 14th function of the table; "nouser"
+ * (FAKE_OMIT_USER_CONNECT) lacks msqlUserConnect, the last one, like the Unix builds of mSQL 4.x;
+ * "nostore" (FAKE_OMIT_STORE_RESULT) lacks msqlStoreResult, the 27th. */
 #include <stddef.h>
 
 #ifndef FAKE_CLIENT_NAME
@@ -46,5 +48,9 @@ EXPORT int msqlLoadConfigFile(char* file) { (void)file; return 0; }
 EXPORT int msqlQuery(int sock, char* query) { (void)sock; return query ? 0 : -1; }
 EXPORT int msqlReloadAcls(int sock) { (void)sock; return 0; }
 EXPORT int msqlShutdown(int sock) { (void)sock; return 0; }
+#ifndef FAKE_OMIT_STORE_RESULT
 EXPORT m_result* msqlStoreResult(void) { return NULL; }
+#endif
+#ifndef FAKE_OMIT_USER_CONNECT
 EXPORT int msqlUserConnect(char* host, char* user) { (void)user; return host ? 8 : -1; }
+#endif
