@@ -9,8 +9,6 @@ namespace {
 
 // "Operation not applicable.": a constraint-description request with nothing to answer.
 constexpr DBIResult DBIERR_NA = 10756;
-// "Capability not supported.": RevertRecord lets it pass.
-constexpr DBIResult DBIERR_NOTSUPPORTED = 12289;
 
 // The integer value of an engine property of cursor; 0 when the engine answers with a code.
 int32_t IntegerProperty(TmSQLEngine* engine, hDBICur cursor, uint32_t property) {

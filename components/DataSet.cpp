@@ -266,6 +266,7 @@ void TmSQLDataSet::InternalClose() {
     fKeySize = 0;
     fExpIndex = false;
     fCaseInsIndex = false;
+    fIndexInForce.clear();
     fCanModify = false;
 }
 
@@ -730,7 +731,7 @@ std::string TmSQLDataSet::GetFieldFullName(host::TField* field) {
     return NativeToAnsi(engine, name);
 }
 
-// ---- Registration
+// ---- Streaming
 
 namespace {
 

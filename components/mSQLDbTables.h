@@ -8,5 +8,6 @@
 #include "components/DataSet.h"
 #include "components/Database.h"
 #include "components/Query.h"
+#include "components/Table.h"
 #include "components/UpdateObject.h"
 #include "components/UpdateSQL.h"

@@ -108,7 +108,7 @@ TEST_F(ParamsTest, NamesInEveryFormAreFoundAndFilledAlike) {
     EXPECT_EQ(query->ParamByName("[key]")->AsInteger(), 3) << "values survive the change";
 }
 
-class MasterDetailTest : public QueryTest {
+class QueryMasterDetailTest : public QueryTest {
 protected:
     void SetUp() override {
         QueryTest::SetUp();
@@ -136,7 +136,7 @@ protected:
     std::unique_ptr<host::TDataSource> source;
 };
 
-TEST_F(MasterDetailTest, TheDetailFollowsTheMastersCurrentRow) {
+TEST_F(QueryMasterDetailTest, TheDetailFollowsTheMastersCurrentRow) {
     EXPECT_EQ(detail->DataSource(), source.get());
     master->Open();
     detail->Open();
@@ -172,7 +172,7 @@ TEST_F(MasterDetailTest, TheDetailFollowsTheMastersCurrentRow) {
     EXPECT_EQ(Values(*detail, "v"), std::vector<std::string>{"d11"});
 }
 
-TEST_F(MasterDetailTest, LinkFieldsAndCircularLinks) {
+TEST_F(QueryMasterDetailTest, LinkFieldsAndCircularLinks) {
     master->Open();
     detail->Open();
     std::vector<host::TField*> masterFields, detailFields;
@@ -192,7 +192,7 @@ TEST_F(MasterDetailTest, LinkFieldsAndCircularLinks) {
     EXPECT_EQ(detail->DataSource(), source.get());
 }
 
-TEST_F(MasterDetailTest, AParameterWithoutAMasterFieldIsReported) {
+TEST_F(QueryMasterDetailTest, AParameterWithoutAMasterFieldIsReported) {
     detail->SQL()->SetText("select v from d where id = :nosuch");
     master->Open();
     EXPECT_NE(ExpectHostError([&] { detail->Open(); }).find("Field 'nosuch' not found"), std::string::npos);
