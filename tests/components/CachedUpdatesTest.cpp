@@ -181,10 +181,10 @@ TEST_F(CachedTest, ConstraintDescriptionsAnswerFromFieldsAndConstraints) {
     EXPECT_EQ(host::SlotText(sources.szSQLExprCustom), "id > 0");
     EXPECT_EQ(host::SlotText(sources.szErrStrImport), "id out of range");
     EXPECT_EQ(host::SlotText(sources.szErrStrCustom), "id out of range");
-    EXPECT_EQ(sources.bRequired, 0);
+    EXPECT_EQ(static_cast<int>(sources.bRequired), 0);
 
     EXPECT_EQ(table->ConstraintCallBack(host::dsNumTblConstraint, sources), DBIERR_NONE);
-    EXPECT_EQ(sources.iNumElem, 1);
+    EXPECT_EQ(static_cast<int>(sources.iNumElem), 1);
     EXPECT_EQ(table->ConstraintCallBack(host::dsTableConstraint, sources), DBIERR_NONE);
     EXPECT_EQ(host::SlotText(sources.szSQLExprImport), "id <> 13");
     EXPECT_EQ(host::SlotText(sources.szSQLExprCustom), "name <> ''");
@@ -199,7 +199,7 @@ TEST_F(CachedTest, ConstraintDescriptionsAnswerFromFieldsAndConstraints) {
     EXPECT_EQ(table->ConstraintCallBack(host::dsFieldDomainExpr, sources), 10756);
     table->FieldByName("name")->SetRequired(true);
     EXPECT_EQ(table->ConstraintCallBack(host::dsFieldDomainExpr, sources), DBIERR_NONE);
-    EXPECT_EQ(sources.bRequired, -1);
+    EXPECT_EQ(static_cast<int>(sources.bRequired), -1);
     EXPECT_EQ(host::SlotText(sources.szSQLExprCustom), "");
     host::CopyToSlot(sources.szSourceFldName, "nosuch");
     EXPECT_EQ(table->ConstraintCallBack(host::dsFieldDomainExpr, sources), 10756);
