@@ -136,8 +136,8 @@ void DBGrid::LayoutColumns() {
     const int charWidth = std::max(1, static_cast<int>(fl_width("0")));
     for (TField* field : fLink.Columns()) {
         const int byData = std::clamp(field->DisplayWidth(), 4, 30) * charWidth + 8;
-        const int byLabel = static_cast<int>(fl_width(field->DisplayLabel().c_str())) + 12;
-        fWidths.push_back(std::max(byData, byLabel));
+        const int byLabel = static_cast<int>(fl_width(field->DisplayName().c_str())) + 12;
+        fWidths.push_back(std::max({byData, byLabel, 56}));
     }
     fColumn = std::clamp(fColumn, 0, std::max(0, static_cast<int>(fWidths.size()) - 1));
     fFirstColumn = std::min(fFirstColumn, fColumn);
@@ -407,7 +407,7 @@ void DBGrid::draw() {
             fl_draw_box(FL_THIN_UP_BOX, cx, top, width, kHeaderHeight, FL_BACKGROUND_COLOR);
             fl_color(FL_FOREGROUND_COLOR);
             fl_push_clip(cx + 4, top, width - 8, kHeaderHeight);
-            fl_draw(columns[static_cast<size_t>(c)]->DisplayLabel().c_str(), cx + 4, top, width - 8,
+            fl_draw(columns[static_cast<size_t>(c)]->DisplayName().c_str(), cx + 4, top, width - 8,
                     kHeaderHeight, FL_ALIGN_LEFT);
             fl_pop_clip();
         }
