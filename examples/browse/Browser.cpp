@@ -58,7 +58,10 @@ Browser::Browser(const Options& options)
     fDetailSource->SetDataSet(fDetail.get());
     BuildWindow();
     // Long operations set the screen cursor: show it on the window and say so in the message line.
-    fPreviousCursorHook = SetScreenCursorHook([this](TCursor cursor) { SetBusy(cursor != crDefault); });
+    fPreviousCursorHook = SetScreenCursorHook([this](TCursor cursor) {
+        SetBusy(cursor != crDefault);
+        if (fPreviousCursorHook) fPreviousCursorHook(cursor);
+    });
     Connect(options);
 }
 

@@ -44,6 +44,7 @@ protected:
         ComponentsTest::SetUp();
         browse::CreateSampleDatabase(fHost, "sample", kCustomers);
         ASSERT_EQ(corvane::msqlSelectDB(fAdmin, "sample"), 0);
+        previousCursor = SetScreenCursorHook([this](TCursor cursor) { cursors.push_back(cursor); });
         previousBox = SetMessageBoxHook([this](const std::string& text, const std::string&, int) {
             boxes.push_back(text);
             return IDOK;
@@ -52,6 +53,7 @@ protected:
     void TearDown() override {
         browser.reset();
         SetMessageBoxHook(previousBox);
+        SetScreenCursorHook(previousCursor);
         if (ui::DisplayAvailable()) ComponentsTest::TearDown();
     }
 
@@ -119,6 +121,8 @@ protected:
     std::unique_ptr<Browser> browser;
     std::vector<std::string> boxes;
     TMessageBoxHook previousBox;
+    std::vector<TCursor> cursors; // screen cursors set, as the browser passes them on
+    TScreenCursorHook previousCursor;
 };
 
 using Strings = std::vector<std::string>;
@@ -129,9 +133,14 @@ TEST_F(BrowseTest, BrowsesFiltersAndEditsTheSampleDatabaseThroughItsWidgets) {
     EXPECT_EQ(b.TableNames(), (Strings{"customers", "orders"}));
     Shot("1-connected");
 
-    // Select a table: the grid shows the first rows of the table, as many as fit.
+    // Select a table: the grid shows the first rows of the table, as many as fit. The open runs
+    // under the wait cursor.
+    cursors.clear();
     ClickTable("customers");
     ASSERT_TRUE(b.Table().Active()) << b.Message();
+    ASSERT_FALSE(cursors.empty());
+    EXPECT_EQ(cursors.front(), crSQLWait);
+    EXPECT_EQ(cursors.back(), crDefault);
     ui::DBGrid& grid = b.Grid();
     const int rows = grid.Link().VisibleRows();
     EXPECT_GE(rows, 8);
