@@ -16,7 +16,7 @@ using namespace host;
 namespace {
 
 constexpr int kWidth = 1000;
-constexpr int kHeight = 716;
+constexpr int kHeight = 664;
 constexpr int kGap = 8;
 constexpr int kLine = 24;
 
@@ -72,7 +72,6 @@ Browser::~Browser() {
     Fl::do_widget_deletion();
     fDetail->Close();
     fTable->Close();
-    fQuery.reset();
 }
 
 void Browser::BuildWindow() {

@@ -6,9 +6,8 @@
 // text column). Above the grid: the index chooser (IndexName), the filter box (Filter and
 // Filtered; Enter applies, an empty text removes the filter), the find-key box (FindKey on the
 // index in force; several key fields separated by ';') and a range (SetRange from / to).
-// Below: a detail grid on a second table linked by MasterSource/MasterFields, and a SQL box
-// whose statement opens in a TmSQLQuery shown by the main grid. Every failure goes to the
-// message line at the bottom (in red); long operations show the wait cursor there.
+// Below: a detail grid on a second table linked by MasterSource/MasterFields. Every failure goes
+// to the message line at the bottom (in red); long operations show the wait cursor there.
 #pragma once
 
 #include <FL/Fl_Box.H>
@@ -111,7 +110,6 @@ private:
     std::unique_ptr<corvane::TmSQLDatabase> fDatabase;
     std::unique_ptr<corvane::TmSQLTable> fTable;
     std::unique_ptr<corvane::TmSQLTable> fDetail;
-    std::unique_ptr<host::TDataSet> fQuery; // the SQL box's query, while one is shown
     std::unique_ptr<host::TDataSource> fSource;
     std::unique_ptr<host::TDataSource> fDetailSource;
     host::TScreenCursorHook fPreviousCursorHook;

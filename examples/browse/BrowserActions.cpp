@@ -110,7 +110,6 @@ void Browser::OpenTable(const std::string& table) {
     fTableList->SetSelection(selected, current);
     Attempt([&] {
         ShowDataSet(nullptr);
-        fQuery.reset();
         // The detail link names fields of the old table: it goes with it.
         fDetail->Close();
         fDetail->SetMasterSource(nullptr);
