@@ -16,7 +16,7 @@ using namespace host;
 namespace {
 
 constexpr int kWidth = 1000;
-constexpr int kHeight = 664;
+constexpr int kHeight = 716;
 constexpr int kGap = 8;
 constexpr int kLine = 24;
 
@@ -72,6 +72,8 @@ Browser::~Browser() {
     Fl::do_widget_deletion();
     fDetail->Close();
     fTable->Close();
+    fSource->SetDataSet(nullptr);
+    fQuery.reset();
 }
 
 void Browser::BuildWindow() {
@@ -183,6 +185,14 @@ void Browser::BuildWindow() {
     fDetailGrid = new ui::DBGrid(left, y, right - left, 130);
     fDetailGrid->SetDataSource(fDetailSource.get());
     fDetailGrid->onError = [this](const std::string& message) { ShowError(message); };
+
+    // SQL box: Run runs the statement.
+    y += 130 + 8;
+    Caption(left, y, 40, kLine, "SQL");
+    fSqlBox = TextBox<Fl_Multiline_Input>(left + 40, y, right - left - 40 - 96, 44);
+    fSqlBox->tooltip("An SQL statement; a SELECT's rows show in the grid above.");
+    fRunButton = PushButton(right - 90, y, 90, kLine, "Run");
+    OnPress(fRunButton, [this] { RunSql(fSqlBox->value()); });
 
     // Message line.
     fMessageLine = new Fl_Box(kGap, kHeight - kGap - kLine + 2, kWidth - 2 * kGap, kLine - 2);

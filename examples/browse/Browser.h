@@ -6,8 +6,10 @@
 // text column). Above the grid: the index chooser (IndexName), the filter box (Filter and
 // Filtered; Enter applies, an empty text removes the filter), the find-key box (FindKey on the
 // index in force; several key fields separated by ';') and a range (SetRange from / to).
-// Below: a detail grid on a second table linked by MasterSource/MasterFields. Every failure goes
-// to the message line at the bottom (in red); long operations show the wait cursor there.
+// Below: a detail grid on a second table linked by MasterSource/MasterFields, and a SQL box
+// whose statement runs in a TmSQLQuery: a SELECT's rows are shown by the main grid, any other
+// statement is run and its count of changed rows reported. Every failure goes to the message
+// line at the bottom (in red); long operations show the wait cursor there.
 #pragma once
 
 #include <FL/Fl_Box.H>
@@ -21,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "components/Query.h"
 #include "components/mSQLDbTables.h"
 #include "host/DB.h"
 #include "host/Dialogs.h"
@@ -58,11 +61,17 @@ public:
     // Links the detail grid: table ordered by index (empty: no detail), its leading index fields
     // selected by the master's fields (';'-separated).
     void LinkDetail(const std::string& table, const std::string& index, const std::string& masterFields);
+    // Runs the statement of the SQL box: a SELECT opens in a new query shown by the main grid (the
+    // detail link goes, as with another table); any other statement is run and its count of
+    // changed rows reported. A failing statement leaves the grid as it was.
+    void RunSql(const std::string& text);
 
     // ---- state, for drivers and tests
     corvane::TmSQLDatabase& Database() { return *fDatabase; }
     corvane::TmSQLTable& Table() { return *fTable; }
     corvane::TmSQLTable& DetailTable() { return *fDetail; }
+    // The SQL box's query while its rows are shown, else null.
+    corvane::TmSQLQuery* Query() const { return fQuery.get(); }
     host::TDataSet* Shown() const { return fSource->DataSet(); }
     const std::vector<std::string>& TableNames() const { return fTableNames; }
     const std::vector<std::string>& IndexChoices() const { return fIndexChoices; }
@@ -88,6 +97,8 @@ public:
     Fl_Input& MasterFieldsBox() { return *fMasterFieldsBox; }
     Fl_Button& LinkButton() { return *fLinkButton; }
     ui::DBGrid& DetailGrid() { return *fDetailGrid; }
+    Fl_Multiline_Input& SqlBox() { return *fSqlBox; }
+    Fl_Button& RunButton() { return *fRunButton; }
     Fl_Box& MessageLine() { return *fMessageLine; }
 
 private:
@@ -97,6 +108,8 @@ private:
     void ShowDataSet(host::TDataSet* dataSet);
     void FieldSelected(int column);
     void DetailTableChosen(int choice);
+    // Drops the detail link and clears the detail choosers (its master is about to change).
+    void UnlinkDetail();
     void ShowInfo(const std::string& text);
     void ShowError(const std::string& text);
     // Runs action with the wait cursor; a failure is shown as an error. Returns whether it ran.
@@ -110,6 +123,7 @@ private:
     std::unique_ptr<corvane::TmSQLDatabase> fDatabase;
     std::unique_ptr<corvane::TmSQLTable> fTable;
     std::unique_ptr<corvane::TmSQLTable> fDetail;
+    std::unique_ptr<corvane::TmSQLQuery> fQuery; // the SQL box's query, while one is shown
     std::unique_ptr<host::TDataSource> fSource;
     std::unique_ptr<host::TDataSource> fDetailSource;
     host::TScreenCursorHook fPreviousCursorHook;
@@ -135,6 +149,8 @@ private:
     Fl_Input* fMasterFieldsBox = nullptr;
     Fl_Button* fLinkButton = nullptr;
     ui::DBGrid* fDetailGrid = nullptr;
+    Fl_Multiline_Input* fSqlBox = nullptr;
+    Fl_Button* fRunButton = nullptr;
     Fl_Box* fMessageLine = nullptr;
 
     std::vector<std::string> fTableNames;

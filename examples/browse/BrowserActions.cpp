@@ -1,5 +1,5 @@
 // The browser's actions: connecting, opening tables, ordering, filtering, key searches, ranges
-// and the detail link, each through the components and reported in the message line.
+// the detail link and the SQL box, each through the components and reported in the message line.
 #include <FL/Fl.H>
 
 #include <string>
@@ -110,12 +110,9 @@ void Browser::OpenTable(const std::string& table) {
     fTableList->SetSelection(selected, current);
     Attempt([&] {
         ShowDataSet(nullptr);
+        fQuery.reset();
         // The detail link names fields of the old table: it goes with it.
-        fDetail->Close();
-        fDetail->SetMasterSource(nullptr);
-        fDetail->SetMasterFields("");
-        fDetailChooser->SetIndex(0);
-        DetailTableChosen(0);
+        UnlinkDetail();
         fTable->Close();
         fTable->SetFiltered(false);
         fTable->SetFilter("");
@@ -204,6 +201,14 @@ void Browser::CancelRange() {
     });
 }
 
+void Browser::UnlinkDetail() {
+    fDetail->Close();
+    fDetail->SetMasterSource(nullptr);
+    fDetail->SetMasterFields("");
+    fDetailChooser->SetIndex(0);
+    DetailTableChosen(0);
+}
+
 void Browser::DetailTableChosen(int choice) {
     fDetailIndexNames.clear();
     if (choice > 0 && choice <= static_cast<int>(fTableNames.size())) {
@@ -240,6 +245,42 @@ void Browser::LinkDetail(const std::string& table, const std::string& index,
         fDetail->Open();
         ShowInfo("Detail " + table + " by " + index + " follows " + fTable->TableName() + "." + masterFields +
                  ".");
+    });
+}
+
+void Browser::RunSql(const std::string& text) {
+    if (!fDatabase->Connected()) {
+        ShowError("Not connected to a database.");
+        return;
+    }
+    const std::string statement = Trim(text);
+    if (statement.empty()) {
+        ShowError("Type an SQL statement first.");
+        return;
+    }
+    Attempt([&] {
+        auto query = std::make_unique<corvane::TmSQLQuery>(nullptr);
+        query->SetDatabase(fDatabase.get());
+        query->SQL()->SetText(statement);
+        if (!SameText(statement.substr(0, 6), "select")) {
+            query->ExecSQL();
+            const int changed = query->GetRowsAffected();
+            ShowInfo(changed < 0 ? "Statement run."
+                                 : "Statement run: " + std::to_string(changed) +
+                                       (changed == 1 ? " row changed." : " rows changed."));
+            // The table shown reads the rows again, so that the change shows.
+            if (fSource->DataSet() == fTable.get() && fTable->Active()) fTable->Refresh();
+            return;
+        }
+        // Opened before anything is swapped: a failing SELECT leaves the grid as it was.
+        query->Open();
+        ShowDataSet(nullptr);
+        UnlinkDetail();
+        fQuery = std::move(query);
+        fTableList->SetSelection(std::vector<bool>(fTableNames.size(), false), -1);
+        ShowDataSet(fQuery.get());
+        const std::string count = RowCountText(*fQuery);
+        ShowInfo(count.empty() ? "Query open." : "Query: " + count + ".");
     });
 }
 

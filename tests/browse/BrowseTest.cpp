@@ -1,6 +1,6 @@
 // corvane-browse in a real window on the sample database: the test acts as the user through the
 // widgets (table list, index chooser, filter box, grid cells, navigator, detail link, find key,
-// range), checks the rows shown and the server's rows, and saves a screenshot of each step into
+// range, SQL box), checks the rows shown and the server's rows, and saves a screenshot of each step into
 // the build folder (browse-*.png).
 #include <gtest/gtest.h>
 
@@ -263,6 +263,52 @@ TEST_F(BrowseTest, FindsKeysRestrictsToRangesAndReportsAFailedPost) {
     EXPECT_EQ(Shown(grid, "ID")[1], "2");
     EXPECT_EQ(Column("select id from customers where id = 1"), Strings{"1"});
     EXPECT_EQ(Column("select id from customers where id = 2"), Strings{"2"});
+}
+
+TEST_F(BrowseTest, TheSqlBoxShowsAQuerysRowsInTheGridAndReportsAWrongStatement) {
+    Browser& b = Open();
+    ClickTable("customers");
+    ui::DBGrid& grid = b.Grid();
+
+    // A SELECT: its rows replace the table in the main grid, in the order asked for.
+    Type(b.SqlBox(), "select id, name from customers where city = 'Oslo' order by name", false);
+    ui::ClickWidget(b.RunButton());
+    EXPECT_FALSE(b.MessageIsError()) << b.Message();
+    ASSERT_NE(b.Query(), nullptr);
+    ASSERT_TRUE(b.Query()->Active());
+    EXPECT_EQ(b.Shown(), b.Query());
+    EXPECT_EQ(grid.Link().Columns().size(), 2u);
+    Strings expected = Column("select name from customers where city = 'Oslo' order by name");
+    ASSERT_FALSE(expected.empty());
+    expected.resize(std::min(expected.size(), static_cast<size_t>(grid.Link().VisibleRows())));
+    EXPECT_EQ(Shown(grid, "NAME"), expected);
+    EXPECT_NE(b.Message().find("Query"), std::string::npos) << b.Message();
+    Shot("10-sql");
+
+    // A wrong statement: the engine's error in the message line, the query's rows stay shown.
+    Type(b.SqlBox(), "select nosuchcolumn from customers", false);
+    ui::ClickWidget(b.RunButton());
+    EXPECT_TRUE(b.MessageIsError());
+    EXPECT_FALSE(b.Message().empty());
+    EXPECT_EQ(b.Shown(), b.Query());
+    EXPECT_EQ(Shown(grid, "NAME"), expected);
+    Shot("11-sql-error");
+
+    // Any other statement is run on the server; a table shown afterwards has the change.
+    Type(b.SqlBox(), "update customers set city = 'Tromso' where id = 2", false);
+    ui::ClickWidget(b.RunButton());
+    EXPECT_FALSE(b.MessageIsError()) << b.Message();
+    EXPECT_EQ(Column("select city from customers where id = 2"), Strings{"Tromso"});
+    ClickTable("customers");
+    EXPECT_EQ(b.Query(), nullptr) << "the table replaces the query";
+    EXPECT_EQ(b.Shown(), &b.Table());
+    EXPECT_EQ(Shown(grid, "CITY")[1], "Tromso");
+
+    // An empty box is reported, nothing runs.
+    Type(b.SqlBox(), "", false);
+    ui::ClickWidget(b.RunButton());
+    EXPECT_TRUE(b.MessageIsError());
+    EXPECT_EQ(b.Shown(), &b.Table());
 }
 
 TEST_F(BrowseTest, AnUnknownDatabaseIsReportedInTheMessageLine) {
