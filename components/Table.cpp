@@ -406,6 +406,7 @@ namespace {
         .Boolean("ReadOnly", &TmSQLTable::ReadOnly, &TmSQLTable::SetReadOnly, false)
         .Boolean("StoreDefs", &TmSQLTable::StoreDefs, &TmSQLTable::SetStoreDefs, false)
         .String("TableName", &TmSQLTable::TableName, &TmSQLTable::SetTableName)
+        .Type("TFileName")
         .Enum("UpdateMode", {"upWhereAll", "upWhereChanged", "upWhereKeyOnly"}, &TmSQLTable::UpdateMode,
               &TmSQLTable::SetUpdateMode, host::upWhereAll)
         .Component("UpdateObject", &TmSQLTable::UpdateObject, &TmSQLTable::SetUpdateObject)

@@ -1,0 +1,17 @@
+# Runs the designer example without a display on a fresh data folder and compares its output with
+# the expected text. Arguments: PROGRAM, EXPECTED, DATA_DIR, LIBRARY_DIR.
+file(REMOVE_RECURSE ${DATA_DIR})
+file(MAKE_DIRECTORY ${DATA_DIR})
+set(ENV{MSQL_DATA_DIR} ${DATA_DIR})
+set(ENV{LD_LIBRARY_PATH} ${LIBRARY_DIR})
+unset(ENV{DISPLAY})
+execute_process(COMMAND ${PROGRAM} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+file(REMOVE_RECURSE ${DATA_DIR})
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} failed (${result}):\n${output}${errors}")
+endif()
+file(READ ${EXPECTED} expected)
+if(NOT output STREQUAL expected)
+  message(FATAL_ERROR "unexpected output:\n${output}${errors}\nexpected:\n${expected}")
+endif()
+message(STATUS "designer example output as expected:\n${output}")
