@@ -94,6 +94,7 @@ void TNativeDataSet::RunStatement() {
     fConnect->RequireClientLibrary();
     fConnect->CheckResult(msqlQuery(fConnect->Socket(), hasText ? fSQLText : clause.c_str()));
     fResult.reset(msqlStoreResult());
+    ForgetClientCursor();
     if (!fResult) return;
     // The cursor re-runs the same statement, so its columns stay the same; should a statement cursor be
     // given a text with other columns, the descriptors and sizes learnt from the old ones are dropped.
@@ -106,6 +107,7 @@ void TNativeDataSet::RunStatement() {
     // describe is refused before a buffer of a cut size could be handed out and overrun.
     if (LayoutWorkBufferSize() > MaxWorkBufferSize) {
         fResult.reset();
+        ForgetClientCursor();
         throw EmSQLException(DBIERR_RECTOOBIG);
     }
     fActive = true;
@@ -117,6 +119,7 @@ void TNativeDataSet::CloseTable() {
     fRowsAffected = 0;
     fRecNo = 0;
     fResult.reset();
+    ForgetClientCursor();
     fCurrentRow = nullptr;
 }
 
@@ -124,6 +127,7 @@ void TNativeDataSet::Execute() {
     if (fActive) CloseTable();
     fRowsAffected = 0;
     fResult.reset();
+    ForgetClientCursor();
     if (!fConnect || !fConnect->Connected()) return;
     if (!fSQLText || !*fSQLText) throw EmSQLException(DBIERR_QRYEMPTY);
     fConnect->RequireClientLibrary();
@@ -208,31 +212,50 @@ void TNativeDataSet::MoveAndFetch(int32_t recNo, DBIResult code) {
 
 bool TNativeDataSet::FetchRow(int32_t position) {
     fCurrentRow = nullptr;
-    m_row row = nullptr;
-    if (fResult && position >= 0 && position < RowCount()) {
-        msqlDataSeek(fResult.get(), position);
-        row = msqlFetchRow(fResult.get());
-    }
+    const m_row row = fResult && position >= 0 && position < RowCount() ? FetchResultRow(position) : nullptr;
     if (!row) {
         fCurrentBuffer = nullptr;
         return false;
     }
-    if (fCurrentBuffer) {
+    uint8_t* const buffer = fCurrentBuffer;
+    fCurrentRow = row;
+    if (buffer) {
         try {
-            ConvertRow(row);
+            InternalReadBuffer();
         } catch (...) {
+            fCurrentRow = nullptr;
             fCurrentBuffer = nullptr;
             throw;
         }
+        if (fBookmarkOffset > 0) SetBufBookmark(buffer, position);
     }
-    fCurrentRow = row;
-    if (fCurrentBuffer && fBookmarkOffset > 0) SetBufBookmark(position);
-    InternalReadBuffer();
     return true;
 }
 
-void TNativeDataSet::SetBufBookmark(int32_t position) {
-    StoreLE<int64_t>(fCurrentBuffer + fBookmarkOffset, position);
+m_row TNativeDataSet::FetchResultRow(int32_t position) {
+    // The row fetched last is read again without asking the client library.
+    if (fClientRowData && position == fClientRow - 1) return fClientRowData;
+    // A classic client library seeks by walking its row list from the first row: only a jump seeks.
+    if (position != fClientRow) msqlDataSeek(fResult.get(), position);
+    const m_row row = msqlFetchRow(fResult.get());
+    fClientRow = row ? position + 1 : -1;
+    fClientRowData = row;
+    return row;
+}
+
+void TNativeDataSet::StoredRows(std::vector<m_row>& rows) {
+    rows.clear();
+    const int32_t count = RowCount();
+    rows.reserve(static_cast<size_t>(count));
+    for (int32_t position = 0; position < count; ++position) {
+        const m_row row = FetchResultRow(position);
+        if (!row) break;
+        rows.push_back(row);
+    }
+}
+
+void TNativeDataSet::SetBufBookmark(uint8_t* buffer, int32_t position) {
+    StoreLE<int64_t>(buffer + fBookmarkOffset, position);
 }
 
 // ---- Record operations
@@ -246,6 +269,7 @@ void TNativeDataSet::SetToEnd() {
 }
 
 void TNativeDataSet::GetNextRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    const TBufferScope scope(*this);
     CompleteReread();
     fLastDirection = cdForward;
     fCurrentBuffer = buffer;
@@ -269,6 +293,7 @@ void TNativeDataSet::GetNextRecord(DBILockType lock, uint8_t* buffer, RECProps* 
 }
 
 void TNativeDataSet::GetPriorRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    const TBufferScope scope(*this);
     CompleteReread();
     fLastDirection = cdBackward;
     fCurrentBuffer = buffer;
@@ -290,6 +315,7 @@ void TNativeDataSet::GetPriorRecord(DBILockType lock, uint8_t* buffer, RECProps*
 }
 
 void TNativeDataSet::GetRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    const TBufferScope scope(*this);
     CompleteReread();
     fCurrentBuffer = buffer;
     switch (fPosition) {
@@ -375,17 +401,6 @@ void TNativeDataSet::CompareBookMarks(const uint8_t* a, const uint8_t* b, int16_
     result = first == second ? 0 : (first < second ? -1 : 1);
 }
 
-void TNativeDataSet::GetField(uint16_t number, uint8_t* buffer, void* target, bool& blank) {
-    if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
-    TmSQLField* field = fFieldDescs->GetField(number);
-    if (!target) {
-        field->SetBuffer(buffer);
-        blank = field->GetNull();
-        return;
-    }
-    NativeToHost(field, buffer, blank, target);
-}
-
 void TNativeDataSet::PutField(uint16_t number, uint8_t* buffer, const void* source) {
     if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
     TmSQLField* field = fFieldDescs->GetField(number);
@@ -399,10 +414,10 @@ void TNativeDataSet::InitRecord(uint8_t* buffer) {
     if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
     std::memset(buffer, 0, static_cast<size_t>(GetWorkBufferSize()));
     fFieldDescs->SetFields(buffer);
-    fCurrentBuffer = buffer;
 }
 
 void TNativeDataSet::GetWorkRecord(DBILockType lock, uint8_t* buffer) {
+    const TBufferScope scope(*this);
     uint8_t bookmark[BookmarkSize];
     StoreLE<int64_t>(bookmark, fRecNo);
     fCurrentBuffer = buffer;
@@ -410,6 +425,17 @@ void TNativeDataSet::GetWorkRecord(DBILockType lock, uint8_t* buffer) {
     SetToBookmark(bookmark);
     if (lock == dbiREADLOCK) fRecordLocked = true;
     fPosition = cpOnRecord;
+}
+
+void TNativeDataSet::ForceReread() {
+    fReread = true;
+    if (!fActive && !fRereadPending) return;
+    // Where a failed re-run was to stand, or where the cursor stands now.
+    const int32_t recNo = fRereadPending ? fRereadRecNo : fRecNo;
+    ReOpenTable();
+    const int32_t rows = RowCount();
+    fRecNo = rows > 0 ? std::clamp(recNo, 0, rows - 1) : 0;
+    if (rows == 0 && fPosition == cpOnRecord) fPosition = cpUnpositioned;
 }
 
 void TNativeDataSet::CheckParam(bool condition, DBIResult code) {
