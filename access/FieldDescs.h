@@ -139,7 +139,8 @@ public:
     // Item index (0-based); an index outside the list raises the host's list error.
     TmSQLField* Field(int index) const {
         if (fStale) Rebuild();
-        if (index < 0 || index >= static_cast<int>(fList.size())) return static_cast<TmSQLField*>(Items(index));
+        if (index < 0 || index >= static_cast<int>(fList.size()))
+            return static_cast<TmSQLField*>(Items(index));
         return fList[static_cast<size_t>(index)];
     }
     // The descriptors in item order.
