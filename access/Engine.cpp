@@ -320,16 +320,23 @@ DBIResult TmSQLEngine::EmptyTable(hDBIDb database, hDBICur cursor, const std::st
     });
 }
 
-DBIResult TmSQLEngine::AddIndex(hDBIDb database, hDBICur /*cursor*/, const std::string& /*tableName*/,
-                                const std::string& /*driverType*/, const IDXDesc& /*desc*/,
+DBIResult TmSQLEngine::AddIndex(hDBIDb database, hDBICur cursor, const std::string& tableName,
+                                const std::string& /*driverType*/, const IDXDesc& desc,
                                 const std::string& /*keyViolName*/) {
-    return Guard([&] { SetCurrentDatabase(database); });
+    return Guard([&] {
+        SetCurrentDatabase(database);
+        Connection(database)->AddIndex(reinterpret_cast<TNativeDataSet*>(cursor), tableName, desc);
+    });
 }
 
-DBIResult TmSQLEngine::DeleteIndex(hDBIDb database, hDBICur /*cursor*/, const std::string& /*tableName*/,
-                                   const std::string& /*driverType*/, const std::string& /*indexName*/,
-                                   const std::string& /*indexTagName*/, uint16_t /*indexId*/) {
-    return Guard([&] { SetCurrentDatabase(database); });
+DBIResult TmSQLEngine::DeleteIndex(hDBIDb database, hDBICur cursor, const std::string& tableName,
+                                   const std::string& /*driverType*/, const std::string& indexName,
+                                   const std::string& /*indexTagName*/, uint16_t indexId) {
+    return Guard([&] {
+        SetCurrentDatabase(database);
+        Connection(database)->DeleteIndex(reinterpret_cast<TNativeDataSet*>(cursor), tableName, indexName,
+                                          indexId);
+    });
 }
 
 bool TmSQLEngine::IsSqlBased(hDBIDb /*database*/) {
@@ -539,8 +546,8 @@ DBIResult TmSQLEngine::VerifyField(hDBICur cursor, uint16_t /*fieldNo*/, const v
     return Guard([&] { Cursor(cursor); });
 }
 
-DBIResult TmSQLEngine::ReadBlock(hDBICur /*cursor*/, uint32_t& /*records*/, uint8_t* /*buffer*/) {
-    return DBIERR_NONE;
+DBIResult TmSQLEngine::ReadBlock(hDBICur cursor, uint32_t& records, uint8_t* buffer) {
+    return Guard([&] { Cursor(cursor)->ReadBlock(records, buffer); });
 }
 
 DBIResult TmSQLEngine::InsertRecord(hDBICur cursor, DBILockType lock, uint8_t* record) {

@@ -85,10 +85,13 @@ public:
     // cursor := an index list of tableName's IDXDesc records (empty when it has none).
     DBIResult OpenIndexList(hDBIDb database, const std::string& tableName, const std::string& driverType,
                             hDBICur& cursor);
-    // Has no effect.
+    // Table maintenance by SQL on the database's connection: the table is tableName, or cursor's table
+    // when tableName is empty; a cursor given is brought up to date (rows, respectively indexes).
+    // EmptyTable deletes every row. AddIndex creates desc's index (szName, the aiKeyFld columns,
+    // UNIQUE for bUnique or bPrimary; DBIERR_NOTSUPPORTED for the index kinds mSQL lacks). DeleteIndex
+    // drops indexName (index indexId of the cursor when the name is empty).
     DBIResult EmptyTable(hDBIDb database, hDBICur cursor, const std::string& tableName,
                          const std::string& driverType);
-    // Index maintenance is the server's: both only record the database.
     DBIResult AddIndex(hDBIDb database, hDBICur cursor, const std::string& tableName,
                        const std::string& driverType, const IDXDesc& desc, const std::string& keyViolName);
     DBIResult DeleteIndex(hDBIDb database, hDBICur cursor, const std::string& tableName,
@@ -167,7 +170,9 @@ public:
     DBIResult PutField(hDBICur cursor, uint16_t fieldNo, uint8_t* record, const void* source);
     // Checks only the handle: values are checked by the server.
     DBIResult VerifyField(hDBICur cursor, uint16_t fieldNo, const void* value, bool& blank);
-    // Does nothing: rows are read one at a time.
+    // Reads up to records rows onwards from the cursor's position (each as GetNextRecord reads it,
+    // filters applied) into consecutive record buffers (CURProps.iRecBufSize bytes each) of buffer;
+    // records := the number read. DBIERR_EOF when the end was reached before records rows were read.
     DBIResult ReadBlock(hDBICur cursor, uint32_t& records, uint8_t* buffer);
 
     // Writes through generated INSERT, UPDATE and DELETE statements; the cursor re-runs its statement

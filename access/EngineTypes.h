@@ -33,6 +33,8 @@ inline constexpr DBIResult DBIERR_INVALIDFILTER = 10051;    // "Invalid Filter"
 inline constexpr DBIResult DBIERR_NOTABLOB = 10753;         // "Field is not a BLOB."
 inline constexpr DBIResult DBIERR_NOASSOCINDEX = 10764;     // "No associated index."
 inline constexpr DBIResult DBIERR_QRYEMPTY = 11886;         // "Query string is empty."
+// "Lost communication with SQL server.": the client library answered a SELECT without its rows.
+inline constexpr DBIResult DBIERR_SERVERCOMMLOST = 11275;
 
 // ---- Further result codes the components meet.
 // "Insufficient table rights for operation. Password required."; preparing is tried again on it.
@@ -40,6 +42,8 @@ inline constexpr DBIResult DBIERR_NOTSUFFTABLERIGHTS = 10498;
 // "Table does not support this operation because it is not uniquely indexed.": raised for a write that
 // cannot name its row, the table having no field that a WHERE condition can test.
 inline constexpr DBIResult DBIERR_NOTUNIQUELYINDEXED = 10768;
+// "Capability not supported.": an index kind the server cannot build.
+inline constexpr DBIResult DBIERR_NOTSUPPORTED = 12289;
 
 // ---- Property identifiers. Cursor properties live in 0x0005xxxx, statement properties in 0x0006xxxx.
 inline constexpr uint32_t CURBASE = 0x00050000;

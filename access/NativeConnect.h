@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "access/EngineTypes.h"
+#include "access/IndexDesc.h"
 #include "client/msqlABI.h"
 #include "host/Object.h"
 #include "host/Strings.h"
@@ -82,8 +84,22 @@ public:
     // cursor := a TIndexList of tableName's IDXDesc records (empty when it has none). A native failure
     // is retried once.
     void OpenIndexList(const std::string& tableName, const std::string& driverType, TNativeDataSet*& cursor);
-    // Does nothing.
+    // Table maintenance through SQL statements on this connection. The table is tableName, or the
+    // table of cursor when tableName is empty; names that are not mSQL identifiers are refused with
+    // DBIERR_INVALIDPARAM before anything is sent. A cursor given is brought up to date afterwards.
+
+    // Sends "DELETE FROM table"; the cursor runs its statement again (a failure of that re-run is
+    // reported by the cursor's next read, the rows being gone already).
     void EmptyTable(TNativeDataSet* cursor, const std::string& tableName);
+    // Sends "CREATE [UNIQUE] INDEX name ON table (columns)" for desc: szName, the iFldsInKey columns
+    // of aiKeyFld (numbered as the cursor's fields, or as the table's columns without a cursor),
+    // UNIQUE for bUnique or bPrimary. An expression, descending, case-insensitive or non-maintained
+    // index raises DBIERR_NOTSUPPORTED: mSQL has none of them. The cursor re-reads its indexes.
+    void AddIndex(TNativeDataSet* cursor, const std::string& tableName, const IDXDesc& desc);
+    // Sends "DROP INDEX name FROM table"; without a name, index indexId of the cursor is dropped. The
+    // cursor re-reads its indexes (leaving the order of a dropped index for the natural one).
+    void DeleteIndex(TNativeDataSet* cursor, const std::string& tableName, const std::string& indexName,
+                     uint16_t indexId);
 
     // The socket; meaningful only while connected (-1 otherwise).
     int32_t Socket() const { return fSocket; }
@@ -97,6 +113,13 @@ public:
     void RequireClientLibrary();
 
 private:
+    // Connects and runs sql on a temporary statement.
+    void ExecuteDirect(const std::string& sql);
+    // The table a maintenance statement names (see EmptyTable), checked to be an identifier.
+    std::string MaintainedTable(const TNativeDataSet* cursor, const std::string& tableName) const;
+    // The column names of table in declaration order (the field numbers of "Select *").
+    std::vector<std::string> ColumnNames(const std::string& table);
+
     int32_t fSocket = -1;
     bool fConnected = false;
     std::string fDatabaseName;

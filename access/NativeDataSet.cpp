@@ -95,7 +95,13 @@ void TNativeDataSet::RunStatement() {
     fConnect->CheckResult(msqlQuery(fConnect->Socket(), hasText ? fSQLText : clause.c_str()));
     fResult.reset(msqlStoreResult());
     ForgetClientCursor();
-    if (!fResult) return;
+    if (!fResult) {
+        // A SELECT always yields a result, an empty one too: without one its rows were lost on the way,
+        // and an empty cursor would pass for an empty table.
+        std::string rest(hasText ? fSQLText : clause);
+        if (GetStatement(rest) == "SELECT") throw EmSQLException(DBIERR_SERVERCOMMLOST);
+        return;
+    }
     // The cursor re-runs the same statement, so its columns stay the same; should a statement cursor be
     // given a text with other columns, the descriptors and sizes learnt from the old ones are dropped.
     if (ReadColumnLayout()) {
@@ -136,6 +142,7 @@ void TNativeDataSet::Execute() {
     const std::string statement = GetStatement(rest);
     if (statement == "SELECT" || statement == "SHOW") {
         const TResultPtr result(msqlStoreResult());
+        if (!result && statement == "SELECT") throw EmSQLException(DBIERR_SERVERCOMMLOST);
         if (result) fRowsAffected = msqlNumRows(result.get());
     } else if (statement == "INSERT" || statement == "UPDATE" || statement == "DELETE") {
         // The server reports how many rows the write touched.
@@ -359,6 +366,19 @@ void TNativeDataSet::GetRecord(DBILockType lock, uint8_t* buffer, RECProps* prop
 int32_t TNativeDataSet::GetRecordCount() {
     CompleteReread();
     return RowCount();
+}
+
+void TNativeDataSet::ReadBlock(uint32_t& records, uint8_t* buffer) {
+    const uint32_t wanted = records;
+    records = 0;
+    if (wanted == 0) return;
+    if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
+    const auto size = static_cast<size_t>(GetWorkBufferSize());
+    // A failure (the end among them) leaves records counting the rows read before it.
+    while (records < wanted) {
+        GetNextRecord(dbiNOLOCK, buffer + size * records, nullptr);
+        ++records;
+    }
 }
 
 void TNativeDataSet::SetToRecord(int32_t n) {

@@ -133,6 +133,11 @@ public:
     void GetRecord(DBILockType lock, uint8_t* buffer, RECProps* props);
     // Row count of the result (0 without one); filters are not taken into account.
     virtual int32_t GetRecordCount();
+    // Reads up to records rows, the ones GetNextRecord would reach one after another (filters apply),
+    // into consecutive work buffers of buffer (GetWorkBufferSize bytes each); records := the number
+    // read. Reaching the end raises DBIERR_EOF, with the rows read before it counted in records.
+    // DBIERR_INVALIDPARAM without buffer.
+    void ReadBlock(uint32_t& records, uint8_t* buffer);
     // The 0-based record number.
     int32_t GetRecordNo() const { return fRecNo; }
     // n < 0: record number := row count and (unless on a crack) an attempt to fetch that row, errors
@@ -262,6 +267,10 @@ public:
     void GetIndexDescs(IDXDesc* descs);
     // Empties the index list; key number := 0.
     void ClearIndexInfo();
+    // Reads the index list from the server again (after indexes were created or dropped). The index
+    // in force stays in force, found by its name; when it is gone the server's natural order comes
+    // back (re-running the statement). The current description follows.
+    void RefreshIndexes();
     TmSQLIndexes& Indexes() { return *fIndexes; }
     uint16_t KeyNumber() const { return fKeyNumber; }
     bool RangeActive() const { return fRangeActive; }

@@ -10,6 +10,7 @@
 #include "host/Exceptions.h"
 #include "host/FieldDefs.h"
 #include "host/Messages.h"
+#include "host/Streaming.h"
 #include "host/SysUtils.h"
 
 namespace corvane {
@@ -262,6 +263,7 @@ void TmSQLDataSet::InternalClose() {
     fKeySize = 0;
     fExpIndex = false;
     fCaseInsIndex = false;
+    fIndexInForce.clear();
     fCanModify = false;
 }
 
@@ -725,5 +727,19 @@ std::string TmSQLDataSet::GetFieldFullName(host::TField* field) {
     name[sizeof name - 1] = 0;
     return NativeToAnsi(engine, name);
 }
+
+// ---- Streaming
+
+namespace {
+
+[[maybe_unused]] const bool kRegistered = [] {
+    host::RegisterClass<TmSQLDataSet>("TmSQLDataSet", "TDataSet")
+        .Boolean("AutoRefresh", &TmSQLDataSet::AutoRefresh, &TmSQLDataSet::SetAutoRefresh, false)
+        .Component("Database", &TmSQLDataSet::Database, &TmSQLDataSet::SetDatabase)
+        .Type("TmSQLDatabase");
+    return true;
+}();
+
+} // namespace
 
 } // namespace corvane

@@ -7,8 +7,8 @@
 //   DataSet.cpp          open and close, field definitions, buffer layout, rows, field values
 //   DataSetEdit.cpp      editing, old values, bookmarks, update mode and auto refresh
 //   DataSetProvider.cpp  the provider operations (PS*) of the current host generation
-//   DataSetKeys.cpp      index information and key buffers
-//   DataSetFilters.cpp   expression and record-event filters
+//   DataSetKeys.cpp      index information, key buffers and ranges
+//   DataSetFilters.cpp   expression, record-event and lookup filters, locate, lookup, find, block reads
 //   CachedUpdates.cpp    the update buffer pair, constraints and the update object
 //   BlobStream.cpp       TmSQLBlobStream and CreateBlobStream
 //
@@ -159,6 +159,29 @@ public:
     // Whether the dataset's constraint collection has an item or a field reports constraints.
     bool HasConstraints();
 
+    // ---- filters, searching and block reads (DataSetFilters.cpp)
+    // While open, a new filter text or new options replace the cursor's expression filter (and move
+    // to the first row when filtered); an invalid text raises and changes nothing.
+    void SetFilterText(const std::string& value) override;
+    void SetFilterOptions(host::TFilterOptions value) override;
+    // While open, (de)activates the cursor's filters; moves to the first row in any case.
+    void SetFiltered(bool value) override;
+    // While open, adds or drops the cursor's record-event filter as a handler comes or goes.
+    void SetOnFilterRecord(const host::TFilterRecordEvent& value) override;
+    // The first row (in the current order, through the active filters) whose key fields hold keyValues
+    // (one value, or a variant array with one value per ';'-separated field) becomes current.
+    bool Locate(const std::string& keyFields, const host::Variant& keyValues,
+                host::TLocateOptions options) override;
+    // The values of resultFields in the row Locate would find (Null when none); the current row stays.
+    host::Variant Lookup(const std::string& keyFields, const host::Variant& keyValues,
+                         const std::string& resultFields) override;
+    // The next (prior) row that passes the filter text and the record-event handler, whether or not
+    // the dataset is filtered; restart searches from the first (last) row.
+    bool FindRecord(bool restart, bool goForward) override;
+    // n > 0 reads the rows from the current one on in blocks of n (BlockReadNext steps through them);
+    // 0 ends block reading. A dataset showing several rows or holding blob fields reads row by row.
+    void SetBlockReadSize(int value) override;
+
 #if CORVANE_HOST_GENERATION >= 5
     // ---- provider support
     std::shared_ptr<host::EUpdateError> PSGetUpdateException(const host::Exception& e,
@@ -252,27 +275,86 @@ protected:
     // The engine, or EmSQLDatabaseError (invalid handle) when the dataset has none.
     TmSQLEngine* RequireEngine();
 
-    // ---- keys (DataSetKeys.cpp)
-    // Reads the description of index 1 (index field map, key size, flags); returns the engine's code.
+    // ---- index information, key buffers and ranges (DataSetKeys.cpp)
+    // Reads the description of the index whose order is in force (fIndexInForce; index 1 for the
+    // server's natural order, on which the cursor then keys): index field map, key size, flags.
+    // Without an index they are cleared. Returns the engine's code.
     DBIResult GetIndexInfo();
+    // Puts the order of index indexName ('' = natural order) in force: lifts the range, re-runs the
+    // cursor, rebuilds the row buffers and reads the index information again.
+    DBIResult SwitchToIndex(const std::string& indexName, const std::string& tagName);
+    // Index field i of the index in force (SFieldIndexError outside 0..count-1, SIndexFieldMissing
+    // when the dataset has no field object for it).
+    host::TField* GetIndexField(int index);
+    // Assigns value's value to index field i.
+    void SetIndexField(int index, host::TField* value);
+    int GetIndexFieldCount() const {
+        return fIndexFieldCount;
+    }
+    // Whether fields are the leading fields of the index in force (in order) and, for string fields,
+    // the index compares them with the case sensitivity asked for.
+    bool MapsToIndex(const std::vector<host::TField*>& fields, bool caseInsensitive);
     // The six key buffers, each initialised (a record with every field null).
     void AllocKeyBuffers();
     void FreeKeyBuffers();
     uint8_t* InitKeyBuffer(uint8_t* buffer);
+    uint8_t* GetKeyBuffer(host::TKeyIndex index) {
+        return fKeyBuffers[index].data();
+    }
+    // Enters the set-key state on key buffer index (saving it first, clearing it when asked).
+    uint8_t* SetKeyBuffer(host::TKeyIndex index, bool clear);
     // Leaves the set-key state, keeping (commit) or dropping the key values typed.
     void PostKeyBuffer(bool commit);
+    // SNotEditing outside the set-key state.
+    void CheckSetKeyMode();
+    // Exclusive and FieldCount of the key buffer being edited (set-key state only).
+    bool GetKeyExclusive();
+    void SetKeyExclusive(bool value);
+    int GetKeyFieldCount();
+    void SetKeyFieldCount(int value);
+    // Key buffer index := values for the leading index fields (FieldCount := their number).
+    void SetKeyFields(host::TKeyIndex index, const std::vector<host::Variant>& values);
+    // The number of leading index fields key buffer key takes part with: its FieldCount, or for a
+    // buffer whose fields were typed directly (FieldCount 0), every index field (null ones restrict
+    // nothing).
+    int KeyFieldsInUse(const uint8_t* key) const;
+    // Applies the range typed into the range start and end buffers; false when it is the one in force.
+    bool SetCursorRange();
+    // Lifts the range in force; false when there is none.
+    bool ResetCursorRange();
+    // Range start and end := masterFields' values on the leading index fields.
+    void SetLinkRanges(const std::vector<host::TField*>& masterFields);
     // Size of a key buffer: the header and a native record.
     size_t KeyBufferSize() const {
         return sizeof(host::TKeyBuffer) + fRecordSize;
     }
 
-    // ---- filters (DataSetFilters.cpp)
+    // ---- filters, searching and block reads (DataSetFilters.cpp)
     hDBIFilter CreateExprFilter(const std::string& text, host::TFilterOptions options, int priority);
     hDBIFilter CreateFuncFilter(pfGENFilter callback, int priority);
+    // A filter accepting the rows whose fields equal values (Locate's options: case-insensitive,
+    // partial last field).
+    hDBIFilter CreateLookupFilter(const std::vector<host::TField*>& fields, const host::Variant& values,
+                                  host::TLocateOptions options, int priority);
+    // Replaces the expression filter when text or options change (while open).
+    void SetFilterData(const std::string& text, host::TFilterOptions options);
+    // filter := value on the cursor, dropping the old one; active when the dataset is filtered.
+    void SetFilterHandle(hDBIFilter& filter, hDBIFilter value);
     void ActivateFilters();
     void DeactivateFilters();
     // The record-event filter the engine calls with the dataset as client data.
     static int16_t RecordFilter(uintptr_t clientData, uint8_t* recordBuffer, int32_t recordNumber);
+    // Moves the cursor to the first row whose key fields equal keyValues (read into the temporary
+    // buffer); false when none. sync is not used.
+    bool LocateRecord(const std::string& keyFields, const host::Variant& keyValues,
+                      host::TLocateOptions options, bool sync);
+    // Moves the cursor to the first row in the current order whose key fields, compared in order,
+    // come at or after keyValues (the first field deciding, ties going to the next); answers the
+    // engine's code (DBIERR_EOF when no row does). A null value ends the key.
+    DBIResult LocateNearestRecord(const std::string& keyFields, const host::Variant& keyValues,
+                                  host::TLocateOptions options, bool sync);
+    // The next row of a block read.
+    void BlockReadNext() override;
 
     // ---- cached updates (CachedUpdates.cpp)
     // Allocates (or releases) the update buffer pair.
@@ -322,6 +404,8 @@ protected:
     TDBFlags fDBFlags;
     host::TUpdateMode fUpdateMode = host::upWhereAll;
     TmSQLDatabase* fDatabase = nullptr;
+    // The index whose order the cursor was opened on or switched to ('' = the natural order).
+    std::string fIndexInForce;
 
 private:
     friend class TmSQLDatabase;

@@ -7,4 +7,5 @@
 #include "components/ConnectionBase.h"
 #include "components/DataSet.h"
 #include "components/Database.h"
+#include "components/Table.h"
 #include "components/UpdateObject.h"

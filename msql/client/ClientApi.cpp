@@ -1,9 +1,12 @@
-// The 28 functions of the mSQL C API over the embedded engine. Every function catches the
-// engine's errors and reports them mSQL's way: -1 or NULL, with the text in msqlGetErrMsg(NULL).
+// The 28 functions of the mSQL C API. A connection is backed by the embedded engine (host NULL or
+// "") or by an mSQL server (any other host form, see RemoteBackend.h). Every function catches the
+// failures and reports them mSQL's way: -1 or NULL, with the text in msqlGetErrMsg(NULL).
 #include "client/ClientState.h"
 #include "client/Config.h"
+#include "client/RemoteBackend.h"
 #include "client/StoredResult.h"
 #include "engine/Error.h"
+#include "net/Protocol.h"
 
 #include "msql.h"
 
@@ -14,14 +17,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
+using msql::Backend;
 using msql::ClientState;
-using msql::Session;
 using msql::State;
 
 namespace {
-
-constexpr int kProtocolVersion = 23;
-constexpr const char* kServerVersion = "2.0.11 (Corvane embedded engine)";
 
 using Guard = std::lock_guard<std::mutex>;
 
@@ -40,6 +40,17 @@ T Guarded(ClientState& state, T failed, F&& body) {
     return failed;
 }
 
+// Runs `body` on the connection of sock; `clearError` for the calls that start with a clean text.
+template <typename T, typename F>
+T OnConnection(int sock, T failed, bool clearError, F&& body) {
+    ClientState& state = State();
+    Guard guard(state.lock);
+    if (clearError) state.ClearError();
+    Backend* backend = state.Find(sock);
+    if (!backend) return failed;
+    return Guarded(state, failed, [&] { return body(*backend); });
+}
+
 std::string LoginName() {
     if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
     if (const char* user = std::getenv("USER"); user && *user) return user;
@@ -50,40 +61,48 @@ std::string NameArg(const char* name) {
     return name ? name : "(null)";
 }
 
+// A number from the configuration file's [general] entry, else from the environment, else fallback.
+int Setting(const char* item, const char* environment, int fallback) {
+    std::string text;
+    if (!msql::GlobalConfig().FileEntry("general", item, text)) {
+        const char* env = std::getenv(environment);
+        if (!env || !*env) return fallback;
+        text = env;
+    }
+    char* end = nullptr;
+    long value = std::strtol(text.c_str(), &end, 10);
+    return end != text.c_str() && value > 0 && value <= INT_MAX ? static_cast<int>(value) : fallback;
+}
+
 int Connect(const char* host, const std::string& user) {
     ClientState& state = State();
     Guard guard(state.lock);
     state.ClearError();
-    msql::GlobalConfig().MarkLoaded();
-    if (host && *host) {
-        // Reserved for the network client.
-        state.SetError(std::string("Can't connect to mSQL server on ") + host);
-        return -1;
-    }
+    msql::GlobalConfig().LoadDefaultOnce();
     return Guarded(state, -1, [&] {
-        auto session = std::make_unique<Session>(Session::DefaultDataDir(), user);
-        while (state.sessions.count(state.nextSocket))
-            state.nextSocket = state.nextSocket == INT_MAX ? 1 : state.nextSocket + 1;
-        int sock = state.nextSocket++;
-        state.sessions.emplace(sock, std::move(session));
-        std::snprintf(state.serverInfo, sizeof state.serverInfo, "%s", kServerVersion);
-        std::snprintf(state.hostInfo, sizeof state.hostInfo, "%s", "Localhost via embedded engine");
-        state.protocol = kProtocolVersion;
+        std::unique_ptr<Backend> backend;
+        if (host && *host) {
+            const int port = Setting("tcp_port", "MSQL_TCP_PORT", msql::net::kDefaultTcpPort);
+            const int protocol = Setting("protocol_version", "MSQL_PROTOCOL", msql::net::kDefaultProtocol);
+            backend = msql::ConnectRemote(host, user, port, protocol);
+        } else {
+            backend = msql::MakeEmbeddedBackend(user);
+        }
+        std::snprintf(state.serverInfo, sizeof state.serverInfo, "%s", backend->ServerInfo().c_str());
+        std::snprintf(state.hostInfo, sizeof state.hostInfo, "%s", backend->HostInfo().c_str());
+        state.protocol = backend->Protocol();
+        const int sock = backend->Descriptor();
+        state.connections[sock] = std::move(backend);
         return sock;
     });
 }
 
-m_result* ListResult(int sock, msql::ResultSet (*make)(Session&, const char*, const char*), const char* a,
-                     const char* b) {
-    ClientState& state = State();
-    Guard guard(state.lock);
-    Session* session = state.Find(sock);
-    if (!session) return nullptr;
-    return Guarded<m_result*>(state, nullptr, [&] { return msql::MakeStoredResult(make(*session, a, b)); });
+m_result* Stored(msql::ResultSet&& rows) {
+    return msql::MakeStoredResult(std::move(rows));
 }
 
 int ClampCount(int64_t count) {
-    return count > INT_MAX ? INT_MAX : static_cast<int>(count);
+    return count > INT_MAX ? INT_MAX : count < -1 ? -1 : static_cast<int>(count);
 }
 
 } // namespace
@@ -100,33 +119,31 @@ int msqlUserConnect(char* host, char* user) {
 
 void msqlClose(int sock) {
     ClientState& state = State();
+    std::unique_ptr<Backend> closing;
     Guard guard(state.lock);
-    state.sessions.erase(sock);
+    if (auto it = state.connections.find(sock); it != state.connections.end()) {
+        closing = std::move(it->second);
+        state.connections.erase(it);
+    }
 }
 
 int msqlSelectDB(int sock, char* db) {
-    ClientState& state = State();
-    Guard guard(state.lock);
-    state.ClearError();
-    Session* session = state.Find(sock);
-    if (!session) return -1;
-    return Guarded(state, -1, [&] {
-        session->SelectDatabase(NameArg(db));
+    return OnConnection(sock, -1, true, [&](Backend& b) {
+        b.SelectDatabase(NameArg(db));
         return 0;
     });
 }
 
 int msqlQuery(int sock, char* query) {
     ClientState& state = State();
-    Guard guard(state.lock);
-    state.ClearError();
-    // Every query replaces the pending result: after a statement without rows there is none.
-    state.ReplacePending(nullptr);
-    Session* session = state.Find(sock);
-    if (!session) return -1;
-    return Guarded(state, -1, [&] {
-        msql::QueryOutcome outcome = session->Query(query ? query : "");
-        if (outcome.result) state.ReplacePending(msql::MakeStoredResult(std::move(*outcome.result)));
+    {
+        // Every query replaces the pending result: after a statement without rows there is none.
+        Guard guard(state.lock);
+        state.ReplacePending(nullptr);
+    }
+    return OnConnection(sock, -1, true, [&](Backend& b) {
+        msql::QueryOutcome outcome = b.Query(query ? query : "");
+        if (outcome.result) state.ReplacePending(Stored(std::move(*outcome.result)));
         return ClampCount(outcome.count);
     });
 }
@@ -168,58 +185,43 @@ void msqlFieldSeek(m_result* res, int n) {
 }
 
 m_result* msqlListDBs(int sock) {
-    return ListResult(
-        sock,
-        [](Session& s, const char*, const char*) { return msql::MakeList("Database", s.ListDatabases()); },
-        nullptr, nullptr);
+    return OnConnection<m_result*>(sock, nullptr, false,
+                                   [](Backend& b) { return Stored(b.ListDatabases()); });
 }
 
 m_result* msqlListTables(int sock) {
-    return ListResult(
-        sock, [](Session& s, const char*, const char*) { return s.ListTables(); }, nullptr, nullptr);
+    return OnConnection<m_result*>(sock, nullptr, false, [](Backend& b) { return Stored(b.ListTables()); });
 }
 
 m_result* msqlListFields(int sock, char* table) {
-    return ListResult(
-        sock, [](Session& s, const char* t, const char*) { return s.ListFields(NameArg(t)); }, table,
-        nullptr);
+    return OnConnection<m_result*>(sock, nullptr, false,
+                                   [&](Backend& b) { return Stored(b.ListFields(NameArg(table))); });
 }
 
 m_result* msqlListIndex(int sock, char* table, char* index) {
-    return ListResult(
-        sock, [](Session& s, const char* t, const char* i) { return s.ListIndex(NameArg(t), NameArg(i)); },
-        table, index);
+    return OnConnection<m_result*>(sock, nullptr, false, [&](Backend& b) {
+        return Stored(b.ListIndex(NameArg(table), NameArg(index)));
+    });
 }
 
 int msqlCreateDB(int sock, char* db) {
-    ClientState& state = State();
-    Guard guard(state.lock);
-    Session* session = state.Find(sock);
-    if (!session) return -1;
-    return Guarded(state, -1, [&] {
-        session->CreateDatabase(NameArg(db));
+    return OnConnection(sock, -1, false, [&](Backend& b) {
+        b.CreateDatabase(NameArg(db));
         return 0;
     });
 }
 
 int msqlDropDB(int sock, char* db) {
-    ClientState& state = State();
-    Guard guard(state.lock);
-    Session* session = state.Find(sock);
-    if (!session) return -1;
-    return Guarded(state, -1, [&] {
-        session->DropDatabase(NameArg(db));
+    return OnConnection(sock, -1, false, [&](Backend& b) {
+        b.DropDatabase(NameArg(db));
         return 0;
     });
 }
 
 m_seq* msqlGetSequenceInfo(int sock, char* table) {
     ClientState& state = State();
-    Guard guard(state.lock);
-    Session* session = state.Find(sock);
-    if (!session) return nullptr;
-    return Guarded<m_seq*>(state, nullptr, [&] {
-        msql::SequenceInfo seq = session->GetSequence(NameArg(table));
+    return OnConnection<m_seq*>(sock, nullptr, false, [&](Backend& b) {
+        msql::SequenceInfo seq = b.GetSequence(NameArg(table));
         state.sequence.step = static_cast<int>(seq.step);
         state.sequence.value = static_cast<int>(seq.value);
         return &state.sequence;
@@ -247,28 +249,27 @@ int msqlGetProtoInfo(void) {
 
 int msqlGetServerStats(int sock) {
     ClientState& state = State();
-    Guard guard(state.lock);
-    Session* session = state.Find(sock);
-    if (!session) return -1;
     // mSQL's library prints the server's statistics to standard output.
-    std::printf("Server version: %s\nData folder: %s\nConnections in this process: %zu\n", kServerVersion,
-                session->DataDir().c_str(), state.sessions.size());
+    int rc = OnConnection(sock, -1, false, [&](Backend& b) {
+        b.PrintStats(stdout, state.connections.size());
+        return 0;
+    });
     std::fflush(stdout);
-    return 0;
+    return rc;
 }
 
 int msqlShutdown(int sock) {
-    ClientState& state = State();
-    Guard guard(state.lock);
-    // The embedded engine has no server process to stop.
-    return state.Find(sock) ? 0 : -1;
+    return OnConnection(sock, -1, false, [](Backend& b) {
+        b.Shutdown();
+        return 0;
+    });
 }
 
 int msqlReloadAcls(int sock) {
-    ClientState& state = State();
-    Guard guard(state.lock);
-    // The embedded engine grants full access; there are no access lists to reload.
-    return state.Find(sock) ? 0 : -1;
+    return OnConnection(sock, -1, false, [](Backend& b) {
+        b.ReloadAcls();
+        return 0;
+    });
 }
 
 int msqlLoadConfigFile(char* file) {

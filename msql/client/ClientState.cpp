@@ -19,9 +19,9 @@ void ClientState::SetError(const std::string& text) {
     errorText[n] = '\0';
 }
 
-Session* ClientState::Find(int sock) {
-    auto it = sessions.find(sock);
-    if (it == sessions.end()) {
+Backend* ClientState::Find(int sock) {
+    auto it = connections.find(sock);
+    if (it == connections.end()) {
         SetError("mSQL server has gone away");
         return nullptr;
     }

@@ -2,7 +2,7 @@
 // the pending result of the last SELECT and the info texts of the last connect.
 #pragma once
 
-#include "engine/Session.h"
+#include "client/Backend.h"
 
 #include "msql.h"
 
@@ -15,8 +15,8 @@ namespace msql {
 
 struct ClientState {
     std::mutex lock; // guards everything below against concurrent callers
-    std::map<int, std::unique_ptr<Session>> sessions;
-    int nextSocket = 1;
+    // Open connections by handle (the descriptor number of the connection).
+    std::map<int, std::unique_ptr<Backend>> connections;
     char errorText[200] = {};
     m_result* pending = nullptr;
     char serverInfo[64] = {};
@@ -27,8 +27,8 @@ struct ClientState {
     ~ClientState();
     void SetError(const std::string& text);
     void ClearError() { errorText[0] = '\0'; }
-    // The session of a socket, or null with "mSQL server has gone away" set.
-    Session* Find(int sock);
+    // The connection of a handle, or null with "mSQL server has gone away" set.
+    Backend* Find(int sock);
     void ReplacePending(m_result* result);
 };
 

@@ -2,6 +2,7 @@
 #include "client/Config.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -69,8 +70,13 @@ int Config::Load(const std::string& file) {
     return 0;
 }
 
-bool Config::Lookup(const std::string& section, const std::string& item, std::string& value) const {
-    const std::string key = Lower(section) + "." + Lower(item);
+void Config::LoadDefaultOnce() {
+    if (loaded_) return;
+    if (const char* file = std::getenv("CONF_FILE"); file && *file) Load(file);
+    loaded_ = true;
+}
+
+bool Config::LookupFile(const std::string& key, std::string& value) const {
     std::istringstream in(entries_);
     std::string line;
     bool found = false;
@@ -80,7 +86,16 @@ bool Config::Lookup(const std::string& section, const std::string& item, std::st
             found = true;
         }
     }
-    if (found) return true;
+    return found;
+}
+
+bool Config::FileEntry(const std::string& section, const std::string& item, std::string& value) const {
+    return LookupFile(Lower(section) + "." + Lower(item), value);
+}
+
+bool Config::Lookup(const std::string& section, const std::string& item, std::string& value) const {
+    const std::string key = Lower(section) + "." + Lower(item);
+    if (LookupFile(key, value)) return true;
     for (const auto& d : kDefaults) {
         if (key == d.key) {
             value = d.value;

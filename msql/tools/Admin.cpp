@@ -1,5 +1,5 @@
-// msqladmin - database administration for the embedded engine:
-//   msqladmin [-h host] [-f] create <db> | drop <db> | list | version | stats
+// msqladmin - database administration, on the embedded engine or (with -h) an mSQL server:
+//   msqladmin [-h host] [-f] create <db> | drop <db> | list | version | stats | shutdown | reload
 // `drop` asks for confirmation on a terminal unless -f is given.
 #include "msql.h"
 
@@ -13,7 +13,8 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: msqladmin [-h host] [-f] create <db> | drop <db> | list | version | stats\n");
+                 "usage: msqladmin [-h host] [-f] create <db> | drop <db> | list | version | stats | shutdown"
+                 " | reload\n");
     return 2;
 }
 
@@ -83,6 +84,11 @@ int main(int argc, char** argv) {
                     msqlGetServerInfo(), msqlGetProtoInfo(), msqlGetHostInfo());
     } else if (command == "stats") {
         if (msqlGetServerStats(sock) < 0) status = Fail();
+    } else if (command == "shutdown") {
+        // The server answers, then finishes the requests in flight of other clients and exits.
+        if (msqlShutdown(sock) < 0) status = Fail();
+    } else if (command == "reload") {
+        if (msqlReloadAcls(sock) < 0) status = Fail();
     } else {
         status = Usage();
     }

@@ -1,6 +1,7 @@
 // Test fixture for the native access layer and the layers above it: a fresh mSQL data folder per test
 // with database "test", the client library bound through the real dynamic loader, an administrative
-// socket for setting up tables and rows, and helpers to open Corvane connections and cursors.
+// socket for setting up tables and rows, and helpers to open Corvane connections and cursors. With
+// MSQL_TEST_BACKEND=tcp every connection goes to an msqld started per test on the same folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "access/mSQLAccess.h"
 #include "client/msqlBinding.h"
 #include "host/Strings.h"
+#include "server/TestServer.h"
 
 namespace corvane::test {
 
@@ -84,7 +86,11 @@ protected:
         setenv("MSQL_DATA_DIR", fDataDir.c_str(), 1);
         ASSERT_TRUE(TryLoadmSQLLibrary()) << mSQLLoadErrorText();
         ASSERT_TRUE(mSQLLibraryComplete());
-        fAdmin = msqlConnect("");
+        if (msqltest::BackendIsTcp()) {
+            fServer = std::make_unique<msqltest::TestServer>(fDataDir);
+            fHost = fServer->Host();
+        }
+        fAdmin = msqlConnect(fHost.c_str());
         ASSERT_GE(fAdmin, 0) << ClientErrorText();
         ASSERT_EQ(msqlCreateDB(fAdmin, "test"), 0) << ClientErrorText();
         ASSERT_EQ(msqlSelectDB(fAdmin, "test"), 0) << ClientErrorText();
@@ -94,6 +100,9 @@ protected:
         if (mSQLLibraryComplete()) {
             if (m_result* stale = msqlStoreResult()) msqlFreeResult(stale);
             if (fAdmin >= 0) msqlClose(fAdmin);
+        }
+        if (fServer) {
+            EXPECT_EQ(fServer->Stop(), 0) << "msqld did not stop cleanly";
         }
         std::error_code ignored;
         std::filesystem::remove_all(fDataDir, ignored);
@@ -105,13 +114,14 @@ protected:
         if (m_result* result = msqlStoreResult()) msqlFreeResult(result);
     }
 
-    // A connected TNativeConnect on database (with host).
+    // A connected TNativeConnect on database (with host; default: the backend under test).
     std::unique_ptr<TNativeConnect> Connect(const std::string& database = "test",
                                             const std::string& host = "") {
         auto connection = std::make_unique<TNativeConnect>();
         host::TStringList params;
         params.Add("DatabaseName=" + database);
-        if (!host.empty()) params.Add("Host=" + host);
+        const std::string& target = host.empty() ? fHost : host;
+        if (!target.empty()) params.Add("Host=" + target);
         connection->ProcessDBParams(params);
         connection->InternalConnect();
         return connection;
@@ -139,6 +149,8 @@ protected:
     }
 
     std::string fDataDir;
+    std::string fHost; // the backend's host form: "" for the embedded engine
+    std::unique_ptr<msqltest::TestServer> fServer;
     int fAdmin = -1;
 };
 

@@ -16,6 +16,7 @@ protected:
         AccessTest::SetUp();
         host::TStringList params;
         params.Add("DatabaseName=test");
+        if (!fHost.empty()) params.Add("Host=" + fHost);
         ASSERT_EQ(engine.OpenDatabase(params, db), DBIERR_NONE) << engine.GetNativeErrorMsg();
     }
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "CANExprBuilder.h"
+
 namespace corvane::test {
 namespace {
 
@@ -90,15 +92,53 @@ TEST_F(EngineTest, ServerInformationAndDatabaseSelection) {
     EXPECT_NE(engine.GetNativeErrorMsg().find("nosuchdb"), std::string::npos) << engine.GetNativeErrorMsg();
 }
 
-TEST_F(EngineTest, IndexMaintenanceAndEmptyTableOnlyRecordTheDatabase) {
-    Exec("create table t (a int)");
-    Exec("insert into t values (1)");
+TEST_F(EngineTest, IndexMaintenanceAndEmptyTableChangeTheServerAndTheCursor) {
+    Exec("create table t (a int, b char(8))");
+    Exec("insert into t values (2, 'x')");
+    Exec("insert into t values (1, 'y')");
     hDBICur& cursor = Table("t");
     IDXDesc desc{};
-    EXPECT_EQ(engine.AddIndex(db, cursor, "t", "", desc, ""), DBIERR_NONE);
-    EXPECT_EQ(engine.DeleteIndex(db, cursor, "t", "", "i", "", 1), DBIERR_NONE);
-    EXPECT_EQ(engine.EmptyTable(db, cursor, "t", ""), DBIERR_NONE);
-    EXPECT_EQ(Column(cursor), std::vector<int32_t>{1}) << "rows are left alone";
+    std::strcpy(desc.szName, "ia");
+    desc.bUnique = static_cast<BOOL16>(-1);
+    desc.bMaintained = static_cast<BOOL16>(-1);
+    desc.iFldsInKey = 1;
+    desc.aiKeyFld[0] = 1;
+    ASSERT_EQ(engine.AddIndex(db, cursor, "", "", desc, ""), DBIERR_NONE) << engine.GetNativeErrorMsg();
+    CURProps props;
+    ASSERT_EQ(engine.GetCursorProps(cursor, props), DBIERR_NONE);
+    EXPECT_EQ(+props.iIndexes, 1) << "the cursor reads its indexes again";
+    ASSERT_EQ(engine.SwitchToIndex(cursor, "ia", nullptr, 0, false), DBIERR_NONE);
+    EXPECT_EQ(Column(cursor), (std::vector<int32_t>{1, 2}));
+
+    // Without a cursor the key fields are the table's columns; the order in force survives the
+    // refresh of the cursor's index list.
+    std::strcpy(desc.szName, "ib");
+    desc.bUnique = DescFalse;
+    desc.iFldsInKey = 2;
+    desc.aiKeyFld[0] = 2;
+    desc.aiKeyFld[1] = 1;
+    ASSERT_EQ(engine.AddIndex(db, nullptr, "t", "", desc, ""), DBIERR_NONE) << engine.GetNativeErrorMsg();
+    EXPECT_EQ(engine.DeleteIndex(db, cursor, "t", "", "ib", "", 0), DBIERR_NONE);
+    EXPECT_EQ(Column(cursor), (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(engine.EmptyTable(db, cursor, "", ""), DBIERR_NONE);
+    int32_t count = -1;
+    ASSERT_EQ(engine.GetRecordCount(cursor, count), DBIERR_NONE);
+    EXPECT_EQ(count, 0) << "the cursor runs its statement again";
+    // Dropping the index in force brings the natural order back.
+    EXPECT_EQ(engine.DeleteIndex(db, cursor, "", "", "", "", 1), DBIERR_NONE);
+    ASSERT_EQ(engine.GetCursorProps(cursor, props), DBIERR_NONE);
+    EXPECT_EQ(+props.iIndexes, 0);
+    EXPECT_EQ(msqlQuery(fAdmin, "create index ia on t (a)"), 1) << "the index is gone on the server";
+
+    // What mSQL cannot build or name is refused before anything is sent.
+    desc.bDescending = static_cast<BOOL16>(-1);
+    EXPECT_EQ(engine.AddIndex(db, cursor, "t", "", desc, ""), DBIERR_NOTSUPPORTED);
+    desc.bDescending = DescFalse;
+    std::strcpy(desc.szName, "x; drop");
+    EXPECT_EQ(engine.AddIndex(db, cursor, "t", "", desc, ""), DBIERR_INVALIDPARAM);
+    EXPECT_EQ(engine.EmptyTable(db, nullptr, "t where a = 1", ""), DBIERR_INVALIDPARAM);
+    EXPECT_EQ(engine.DeleteIndex(db, nullptr, "t", "", "nosuch", "", 0), DBIERR_NATIVE);
+    EXPECT_NE(engine.GetNativeErrorMsg().find("nosuch"), std::string::npos) << engine.GetNativeErrorMsg();
 }
 
 TEST_F(EngineTest, OpeningAMissingTableGivesTheServerTextAndNoCursor) {
@@ -325,8 +365,47 @@ TEST_F(EngineCursorTest, RecordBuffersAreInitialisedReadAndWrittenThroughTheEngi
     EXPECT_EQ(engine.GetField(cursor, 9, record.data(), read, blank), DBIERR_INVALIDRECSTRUCT);
     EXPECT_EQ(engine.PutField(cursor, 0, record.data(), &value), DBIERR_INVALIDRECSTRUCT);
     EXPECT_EQ(engine.VerifyField(cursor, 1, &value, blank), DBIERR_NONE);
-    uint32_t records = 5;
-    EXPECT_EQ(engine.ReadBlock(cursor, records, record.data()), DBIERR_NONE);
+}
+
+TEST_F(EngineCursorTest, ReadBlockCopiesTheNextRowsAndCountsThemUpToTheEnd) {
+    const size_t size = record.size();
+    std::vector<uint8_t> block(size * 2, 0);
+    const auto a = [&](uint32_t i) {
+        std::vector<uint8_t> one(block.begin() + static_cast<std::ptrdiff_t>(size * i),
+                                 block.begin() + static_cast<std::ptrdiff_t>(size * (i + 1)));
+        return IntField(cursor, one, 1);
+    };
+    ASSERT_EQ(engine.SetToBegin(cursor), DBIERR_NONE);
+    uint32_t records = 2;
+    ASSERT_EQ(engine.ReadBlock(cursor, records, block.data()), DBIERR_NONE);
+    EXPECT_EQ(records, 2u);
+    EXPECT_EQ(a(0), 10);
+    EXPECT_EQ(a(1), 20);
+    records = 2;
+    EXPECT_EQ(engine.ReadBlock(cursor, records, block.data()), DBIERR_EOF) << "the end came first";
+    EXPECT_EQ(records, 1u);
+    EXPECT_EQ(a(0), 30);
+    records = 2;
+    EXPECT_EQ(engine.ReadBlock(cursor, records, block.data()), DBIERR_EOF);
+    EXPECT_EQ(records, 0u);
+    EXPECT_EQ(Prior(), DBIERR_NONE) << "the cursor stays at the end of the rows read";
+    EXPECT_EQ(A(), 30);
+
+    // Rows an active filter rejects are skipped, as GetNextRecord skips them.
+    hDBIFilter filter = nullptr;
+    const std::vector<uint8_t> notTwenty = Blob(Binary(host::canNE, Field("a"), Int(20)));
+    ASSERT_EQ(engine.AddFilter(cursor, 0, 0, false, AsCANExpr(notTwenty), nullptr, filter), DBIERR_NONE);
+    ASSERT_EQ(engine.ActivateFilter(cursor, filter), DBIERR_NONE);
+    ASSERT_EQ(engine.SetToBegin(cursor), DBIERR_NONE);
+    records = 2;
+    ASSERT_EQ(engine.ReadBlock(cursor, records, block.data()), DBIERR_NONE);
+    EXPECT_EQ(a(0), 10);
+    EXPECT_EQ(a(1), 30);
+
+    records = 1;
+    EXPECT_EQ(engine.ReadBlock(cursor, records, nullptr), DBIERR_INVALIDPARAM);
+    records = 0;
+    EXPECT_EQ(engine.ReadBlock(cursor, records, nullptr), DBIERR_NONE) << "nothing asked, nothing read";
 }
 
 TEST_F(EngineCursorTest, RecordLockKeepsTheBufferUntilReleased) {

@@ -66,12 +66,12 @@ TEST_F(NativeConnectTest, UnknownHostRaisesTheClientTextAndStaysUnconnected) {
     TNativeConnect connection;
     host::TStringList params;
     params.Add("DatabaseName=test");
-    params.Add("Host=nohost");
+    params.Add("Host=nohost:0");
     params.Add("User=ignored");
     connection.ProcessDBParams(params);
-    EXPECT_EQ(connection.Host(), "nohost");
+    EXPECT_EQ(connection.Host(), "nohost:0");
     EmSQLException e = ExpectNativeError(DBIERR_NATIVE, [&] { connection.InternalConnect(); });
-    EXPECT_EQ(e.GetNativeErrorMsg(), "Can't connect to mSQL server on nohost");
+    EXPECT_EQ(e.GetNativeErrorMsg(), "Unknown mSQL Server Host (nohost:0)");
     EXPECT_FALSE(connection.Connected());
     EXPECT_TRUE(calls.databases.empty());
     EXPECT_TRUE(calls.closed.empty());

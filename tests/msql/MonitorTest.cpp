@@ -14,8 +14,8 @@ protected:
     std::string Run(const std::string& args, const std::string& script, int& status) {
         std::string input = dataDir + "/script.sql";
         std::ofstream(input) << script;
-        std::string command =
-            "MSQL_DATA_DIR='" + dataDir + "' '" MSQL_MONITOR_PATH "' " + args + " < '" + input + "' 2>&1";
+        std::string command = "MSQL_DATA_DIR='" + dataDir + "' '" MSQL_MONITOR_PATH "' " +
+                              (host.empty() ? "" : "-h '" + host + "' ") + args + " < '" + input + "' 2>&1";
         FILE* pipe = popen(command.c_str(), "r");
         std::string output;
         char buf[4096];

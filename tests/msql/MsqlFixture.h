@@ -1,6 +1,10 @@
 // Test fixture: a fresh data folder per test, one connection with database "test" selected, and
-// helpers that run SQL through the C API and collect results as plain values.
+// helpers that run SQL through the C API and collect results as plain values. The suite runs
+// twice: on the embedded engine, and with MSQL_TEST_BACKEND=tcp against msqld on the same folder
+// over loopback TCP (`host` is then the server's host form).
 #pragma once
+
+#include "server/TestServer.h"
 
 #include "msql.h"
 
@@ -8,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,7 +46,11 @@ protected:
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dataDir = pattern;
         setenv("MSQL_DATA_DIR", dataDir.c_str(), 1);
-        sock = msqlConnect(C(""));
+        if (BackendIsTcp()) {
+            server = std::make_unique<TestServer>(dataDir);
+            host = server->Host();
+        }
+        sock = Connect();
         ASSERT_GE(sock, 0) << msqlGetErrMsg(nullptr);
         ASSERT_EQ(msqlCreateDB(sock, C("test")), 0) << msqlGetErrMsg(nullptr);
         ASSERT_EQ(msqlSelectDB(sock, C("test")), 0) << msqlGetErrMsg(nullptr);
@@ -50,8 +59,14 @@ protected:
     void TearDown() override {
         if (m_result* stale = msqlStoreResult()) msqlFreeResult(stale);
         if (sock >= 0) msqlClose(sock);
+        if (server) {
+            EXPECT_EQ(server->Stop(), 0) << "msqld did not stop cleanly";
+        }
         std::filesystem::remove_all(dataDir);
     }
+
+    // A new connection to the backend under test.
+    int Connect() { return msqlConnect(C(host)); }
 
     // Runs a statement that must succeed; returns msqlQuery's result.
     int Exec(const std::string& sql) {
@@ -95,6 +110,8 @@ protected:
     }
 
     std::string dataDir;
+    std::string host; // "" for the embedded engine
+    std::unique_ptr<TestServer> server;
     int sock = -1;
 };
 
