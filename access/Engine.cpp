@@ -196,6 +196,12 @@ DBIResult TmSQLEngine::Guard(Action&& action) {
     }
 }
 
+DBIResult TmSQLEngine::Refuse(DBIResult code) {
+    // A refusal has no text of its own: none kept from an earlier failure may stand in for it.
+    fNativeErrorMsg.clear();
+    return code;
+}
+
 void TmSQLEngine::SetCurrentDatabase(hDBIDb database) {
     if (!database) throw EmSQLException(DBIERR_INVALIDHNDL);
     fDatabase = database;
@@ -483,41 +489,41 @@ DBIResult TmSQLEngine::SettoSeqNo(hDBICur cursor, int32_t seqNo) {
 DBIResult TmSQLEngine::GetEngProp(hDBICur cursor, uint32_t property, void* value, uint32_t maxLength,
                                   uint32_t& length) {
     length = 0;
-    if (!cursor) return DBIERR_INVALIDPARAM;
+    if (!cursor) return Refuse(DBIERR_INVALIDPARAM);
     return Guard([&] { Cursor(cursor)->GetProp(property, value, length, maxLength); });
 }
 
 DBIResult TmSQLEngine::GetEngProp(hDBIStmt statement, uint32_t property, void* value, uint32_t maxLength,
                                   uint32_t& length) {
     length = 0;
-    if (!statement) return DBIERR_INVALIDPARAM;
+    if (!statement) return Refuse(DBIERR_INVALIDPARAM);
     return Guard([&] { Statement(statement)->Native().GetProp(property, value, length, maxLength); });
 }
 
 DBIResult TmSQLEngine::GetEngProp(hDBIDb database, uint32_t /*property*/, void* /*value*/,
                                   uint32_t /*maxLength*/, uint32_t& length) {
     length = 0;
-    return database ? DBIERR_NONE : DBIERR_INVALIDPARAM;
+    return database ? DBIERR_NONE : Refuse(DBIERR_INVALIDPARAM);
 }
 
 DBIResult TmSQLEngine::SetEngProp(hDBICur cursor, uint32_t property, uintptr_t value) {
-    if (!cursor) return DBIERR_INVALIDPARAM;
+    if (!cursor) return Refuse(DBIERR_INVALIDPARAM);
     return Guard([&] { Cursor(cursor)->SetProp(property, value); });
 }
 
 DBIResult TmSQLEngine::SetEngProp(hDBIStmt statement, uint32_t property, uintptr_t value) {
-    if (!statement) return DBIERR_INVALIDPARAM;
+    if (!statement) return Refuse(DBIERR_INVALIDPARAM);
     return Guard([&] { Statement(statement)->SetProperty(property, value); });
 }
 
 DBIResult TmSQLEngine::SetEngProp(hDBIDb database, uint32_t /*property*/, uintptr_t /*value*/) {
-    return database ? DBIERR_NONE : DBIERR_INVALIDPARAM;
+    return database ? DBIERR_NONE : Refuse(DBIERR_INVALIDPARAM);
 }
 
 DBIResult TmSQLEngine::GetObjFromObj(hDBIObj /*object*/, DBIOBJType objectType, hDBIObj& handle) {
     if (objectType == objSESSION) return DBIERR_NONE;
     handle = nullptr;
-    return DBIERR_INVALIDPARAM;
+    return Refuse(DBIERR_INVALIDPARAM);
 }
 
 // ---- Record family
@@ -534,9 +540,10 @@ DBIResult TmSQLEngine::PutField(hDBICur cursor, uint16_t fieldNo, uint8_t* recor
     return Guard([&] { Cursor(cursor)->PutField(fieldNo, record, source); });
 }
 
-DBIResult TmSQLEngine::VerifyField(hDBICur /*cursor*/, uint16_t /*fieldNo*/, const void* /*value*/,
+DBIResult TmSQLEngine::VerifyField(hDBICur cursor, uint16_t /*fieldNo*/, const void* /*value*/,
                                    bool& /*blank*/) {
-    return DBIERR_NONE;
+    // Values are checked by the server; only the handle is.
+    return Guard([&] { Cursor(cursor); });
 }
 
 DBIResult TmSQLEngine::ReadBlock(hDBICur cursor, uint32_t& records, uint8_t* buffer) {
@@ -644,17 +651,13 @@ DBIResult TmSQLEngine::DeactivateFilter(hDBICur cursor, hDBIFilter filter) {
 
 // ---- Text family
 
-namespace {
-
-DBIResult CopyText(char* dest, const char* source, size_t length, bool& dataLoss) {
+DBIResult TmSQLEngine::CopyText(char* dest, const char* source, size_t length, bool& dataLoss) {
     dataLoss = false;
     if (length == 0) return DBIERR_NONE;
-    if (!dest || !source) return DBIERR_INVALIDPARAM;
+    if (!dest || !source) return Refuse(DBIERR_INVALIDPARAM);
     std::memmove(dest, source, length);
     return DBIERR_NONE;
 }
-
-} // namespace
 
 DBIResult TmSQLEngine::AnsiToNative(char* dest, const char* source, size_t length, bool& dataLoss) {
     return CopyText(dest, source, length, dataLoss);

@@ -3,8 +3,8 @@
 // Every operation takes opaque handles and the descriptor records of the emulated engine, forwards the
 // work to a TNativeConnect or TNativeDataSet, and returns a result code instead of raising: 0 for
 // success, the exception's code for a native failure that carries one, DBIERR_NATIVE for a client
-// failure. The failure's text (the client's, or the detail of a coded failure) is kept as the engine's
-// native error message. Exceptions other than
+// failure. The failure's text (the client's, or the detail of a coded failure, empty without one) is
+// kept as the engine's native error message; every non-zero code sets it. Exceptions other than
 // EmSQLException (host conversion errors, out of memory) pass through unchanged. Every handle an
 // operation uses is checked: a null handle gives DBIERR_INVALIDHNDL (DBIERR_INVALIDPARAM for the
 // property calls), never a crash.
@@ -130,6 +130,7 @@ public:
     DBIResult GetFieldDescs(hDBICur cursor, FLDDesc* descs);
     DBIResult GetVchkDesc(hDBICur cursor, uint16_t fieldNo, VCHKDesc& desc);
     DBIResult GetRecordCount(hDBICur cursor, int32_t& count);
+    // Runs the cursor's statement again (see TNativeDataSet::ForceReread).
     DBIResult ForceReread(hDBICur cursor);
     DBIResult SetToBegin(hDBICur cursor);
     DBIResult SetToEnd(hDBICur cursor);
@@ -143,7 +144,7 @@ public:
     DBIResult CompareBookMarks(hDBICur cursor, const uint8_t* bookmark1, const uint8_t* bookmark2,
                                int16_t& result);
     DBIResult RelRecordLock(hDBICur cursor, bool allLocks);
-    // Reads row seqNo (0-based; row 1 when negative) into the current buffer.
+    // Moves to row seqNo (0-based; row 1 when negative).
     DBIResult SettoSeqNo(hDBICur cursor, int32_t seqNo);
 
     // Properties. length := 0 first; a null handle gives DBIERR_INVALIDPARAM. Cursors and statements
@@ -167,7 +168,7 @@ public:
     DBIResult InitRecord(hDBICur cursor, uint8_t* record);
     DBIResult GetField(hDBICur cursor, uint16_t fieldNo, uint8_t* record, void* dest, bool& blank);
     DBIResult PutField(hDBICur cursor, uint16_t fieldNo, uint8_t* record, const void* source);
-    // Does nothing: values are checked by the server.
+    // Checks only the handle: values are checked by the server.
     DBIResult VerifyField(hDBICur cursor, uint16_t fieldNo, const void* value, bool& blank);
     // Reads up to records rows onwards from the cursor's position (each as GetNextRecord reads it,
     // filters applied) into consecutive record buffers (CURProps.iRecBufSize bytes each) of buffer;
@@ -244,6 +245,11 @@ private:
     // Runs action; an EmSQLException becomes CheckError's code.
     template <class Action>
     DBIResult Guard(Action&& action);
+    // The code of a refusal made without an exception (a null handle or buffer): the native error
+    // message is cleared, as for a coded failure without detail.
+    DBIResult Refuse(DBIResult code);
+    // The text family's copy.
+    DBIResult CopyText(char* dest, const char* source, size_t length, bool& dataLoss);
     // Record a handle as current; a null handle raises DBIERR_INVALIDHNDL.
     void SetCurrentDatabase(hDBIDb database);
     void SetCurrentCursor(hDBICur cursor);

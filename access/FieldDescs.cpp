@@ -94,6 +94,23 @@ TmSQLField* TmSQLFields::GetField(int n) {
     return Field(n - 1);
 }
 
+void TmSQLFields::Update(host::TCollectionItem* item) {
+    fStale = true;
+    host::TCollection::Update(item);
+}
+
+void TmSQLFields::Notify(host::TCollectionItem* item, host::TCollectionNotification action) {
+    fStale = true;
+    host::TCollection::Notify(item, action);
+}
+
+void TmSQLFields::Rebuild() const {
+    fList.resize(static_cast<size_t>(Count()));
+    for (int i = 0; i < Count(); ++i)
+        fList[static_cast<size_t>(i)] = static_cast<TmSQLField*>(Items(i));
+    fStale = false;
+}
+
 void TmSQLFields::SetFields(uint8_t* record) {
     for (int i = 0; i < Count(); ++i) {
         TmSQLField* field = Field(i);
@@ -255,101 +272,126 @@ bool TNativeDataSet::ReadColumnLayout() {
     std::vector<TColumnLayout> columns;
     const int count = FieldCount();
     columns.reserve(static_cast<size_t>(count));
+    int slot = 0;
+    size_t fallibleEnd = 0;
     for (int i = 0; i < count; ++i) {
         const m_field* info = GetFieldInfo(i);
         const int type = info ? info->type : 0;
         const int length = info ? info->length : 0;
-        columns.push_back({FieldName(i), type, length, mSQLTypeToFieldType(type, length).size});
+        const int width = mSQLTypeToFieldType(type, length).size;
+        columns.push_back({FieldName(i), type, length, width, slot});
+        slot += width + 1;
+        if (type == INT_TYPE || type == UINT_TYPE || type == DATE_TYPE || type == TIME_TYPE)
+            fallibleEnd = static_cast<size_t>(slot);
     }
     const bool changed = columns != fColumns;
     fColumns.swap(columns);
-    fRowValues.resize(fColumns.size());
+    fFallibleEnd = fallibleEnd;
+    fRowBackup.resize(fallibleEnd);
     return changed;
 }
 
 // ---- Reading a row into the work buffer
 
-void TNativeDataSet::ConvertRow(m_row row) {
-    for (size_t i = 0; i < fColumns.size(); ++i) {
-        const char* text = row[i];
-        if (!text) continue;
-        switch (fColumns[i].type) {
-        case INT_TYPE:
-            fRowValues[i].integer = host::StrToInt(text);
-            break;
-        case UINT_TYPE: {
-            // An unsigned column spans 0..4294967295: its 32 bits are kept as they are, so a value
-            // above 2147483647 reads back negative through the signed host type instead of making
-            // the row unreadable; the statement builders write the slot back unsigned.
-            const int64_t value = host::StrToInt64(text);
-            if (value < 0 || value > int64_t{UINT32_MAX})
-                throw host::EConvertError(host::Format(host::SInvalidInteger, {std::string(text)}));
-            fRowValues[i].integer = static_cast<int32_t>(static_cast<uint32_t>(value));
-            break;
-        }
-        case REAL_TYPE:
-        case MONEY_TYPE:
-            fRowValues[i].real = StrToSQLFloat(text);
-            break;
-        case DATE_TYPE:
-        case TIME_TYPE:
-            fRowValues[i].real = SqlDateToDateTime(text);
-            break;
-        default:
-            break;
-        }
-    }
+namespace {
+
+[[noreturn]] void InvalidInteger(const char* text) {
+    throw host::EConvertError(host::Format(host::SInvalidInteger, {std::string(text)}));
 }
+
+} // namespace
 
 void TNativeDataSet::InternalReadBuffer() {
     if (!fCurrentBuffer || !fCurrentRow) return;
     uint8_t* const buffer = fCurrentBuffer;
-    const int descriptors = fFieldDescs->Count();
-    size_t position = 0;
-    for (size_t i = 0; i < fColumns.size(); ++i) {
-        const TColumnLayout& column = fColumns[i];
-        const char* text = fCurrentRow[i];
-        const bool isNull = text == nullptr;
-        if (static_cast<int>(i) < descriptors) {
-            TmSQLField* field = fFieldDescs->Field(static_cast<int>(i));
-            field->SetBuffer(buffer);
-            field->SetChanged(false);
-            field->SetNull(isNull);
-        }
-        uint8_t* const slot = buffer + position;
-        std::memset(slot, 0, static_cast<size_t>(column.width) + 1);
-        if (!isNull) {
+    const m_row row = fCurrentRow;
+    fCurrentBuffer = nullptr;
+    // Values are converted straight into their slots. Should a text not convert, the slots written so
+    // far are put back as they were, so that a failed read leaves the buffer untouched.
+    if (fFallibleEnd > 0) std::memcpy(fRowBackup.data(), buffer, fFallibleEnd);
+    size_t i = 0;
+    try {
+        for (; i < fColumns.size(); ++i) {
+            const TColumnLayout& column = fColumns[i];
+            const char* text = row[i];
+            uint8_t* const slot = buffer + column.slot;
+            if (!text) {
+                std::memset(slot, 0, static_cast<size_t>(column.width) + 1);
+                continue;
+            }
+            slot[0] = 1;
             switch (column.type) {
-            case INT_TYPE:
-            case UINT_TYPE:
-                slot[0] = 1;
-                StoreLE(slot + 1, fRowValues[i].integer);
+            case INT_TYPE: {
+                int32_t value = 0;
+                if (!host::TryStrToInt(text, value)) InvalidInteger(text);
+                StoreLE(slot + 1, value);
                 break;
-            case CHAR_TYPE:
-                slot[0] = 1;
-                std::memcpy(slot + 1, text, strnlen(text, static_cast<size_t>(column.width)));
+            }
+            case UINT_TYPE: {
+                // An unsigned column spans 0..4294967295: its 32 bits are kept as they are, so a value
+                // above 2147483647 reads back negative through the signed host type instead of making
+                // the row unreadable; the statement builders write the slot back unsigned.
+                int64_t value = 0;
+                if (!host::TryStrToInt64(text, value) || value < 0 || value > int64_t{UINT32_MAX})
+                    InvalidInteger(text);
+                StoreLE(slot + 1, static_cast<uint32_t>(value));
                 break;
+            }
+            case CHAR_TYPE: {
+                const size_t width = static_cast<size_t>(column.width);
+                const size_t length = strnlen(text, width);
+                std::memcpy(slot + 1, text, length);
+                // The rest of the slot is cleared, so that equal values make equal slots.
+                if (length < width) std::memset(slot + 1 + length, 0, width - length);
+                break;
+            }
             case REAL_TYPE:
             case MONEY_TYPE:
+                StoreLE(slot + 1, StrToSQLFloat(text));
+                break;
             case DATE_TYPE:
             case TIME_TYPE:
-                slot[0] = 1;
-                StoreLE(slot + 1, fRowValues[i].real);
+                StoreLE(slot + 1, SqlDateToDateTime(text));
                 break;
             case TEXT_TYPE:
-                break; // no edit stream: the text is reached through the blob operations
+                // No edit stream: the text is reached through the blob operations.
+                slot[0] = 0;
+                std::memset(slot + 1, 0, static_cast<size_t>(column.width));
+                break;
             default:
-                slot[0] = 1;
+                std::memset(slot + 1, 0, static_cast<size_t>(column.width));
                 break;
             }
         }
-        position += static_cast<size_t>(column.width) + 1;
+    } catch (...) {
+        if (fFallibleEnd > 0) std::memcpy(buffer, fRowBackup.data(), fFallibleEnd);
+        throw;
     }
-    buffer[position] = 0; // the spare byte
-    fCurrentBuffer = nullptr;
+    if (!fColumns.empty()) buffer[fColumns.back().slot + fColumns.back().width + 1] = 0; // the spare byte
+    // Status slots: null as the row says, unchanged.
+    const std::vector<TmSQLField*>& descriptors = fFieldDescs->List();
+    const size_t count = std::min(descriptors.size(), fColumns.size());
+    for (size_t k = 0; k < count; ++k) {
+        const uint16_t status = descriptors[k]->NullOffset();
+        if (status == 0) continue;
+        StoreLE<uint16_t>(buffer + status, row[k] ? StatusNotNull : StatusNull);
+        StoreLE<uint32_t>(buffer + status + StatusChangedOffset, StatusUnchanged);
+    }
 }
 
 // ---- Work buffer <-> host representation
+
+void TNativeDataSet::GetFieldSlow(uint16_t number, uint8_t* buffer, void* target, bool& blank) {
+    if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
+    // A descriptor still to be built, or DBIERR_INVALIDRECSTRUCT.
+    TmSQLField* field = fFieldDescs->GetField(number);
+    if (!target) {
+        field->SetBuffer(buffer);
+        blank = field->GetNull();
+        return;
+    }
+    NativeToHost(field, buffer, blank, target);
+}
 
 void TNativeDataSet::NativeToHost(TmSQLField* field, uint8_t* record, bool& blank, void* target) {
     if (!record) throw EmSQLException(DBIERR_INVALIDPARAM);
@@ -391,7 +433,8 @@ void TNativeDataSet::AdjustNativeField(const TmSQLField* field, const uint8_t* s
         StoreLE(out, LoadLE<double>(data));
         break;
     case DATE_TYPE: {
-        const int32_t day = static_cast<int32_t>(std::trunc(LoadLE<double>(data))) + DateDelta;
+        // The conversion to an integer drops the time of day (it truncates toward zero).
+        const int32_t day = static_cast<int32_t>(LoadLE<double>(data)) + DateDelta;
         StoreLE(out, day);
         break;
     }

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "client/FieldMapping.h"
 #include "host/Collection.h"
@@ -90,6 +91,11 @@ public:
 
     // Offset of the data slot counted without presence bytes (FLDDesc.iOffset).
     uint16_t FieldOffset() const { return fDesc.iOffset; }
+    // Position of the presence byte in the work buffer (the data follows it): the data offset plus
+    // the presence bytes of the fields before this one.
+    uint32_t SlotOffset() const {
+        return uint32_t{fDesc.iOffset} + (fDesc.iFldNum > 0 ? fDesc.iFldNum - 1u : 0u);
+    }
     // Position of the status slot in the work buffer; 0 when the descriptor has none.
     uint16_t NullOffset() const { return fDesc.iNullOffset; }
     void SetNullOffset(uint16_t value) { fDesc.iNullOffset = value; }
@@ -130,15 +136,35 @@ public:
     // cursor and appended (it has no status slot). n <= 0, a column that does not exist, or a
     // collection without cursor raises EmSQLException DBIERR_INVALIDRECSTRUCT.
     TmSQLField* GetField(int n);
-    // Item index (0-based) without checks.
-    TmSQLField* Field(int index) const { return static_cast<TmSQLField*>(Items(index)); }
+    // Item index (0-based); an index outside the list raises the host's list error.
+    TmSQLField* Field(int index) const {
+        if (fStale) Rebuild();
+        if (index < 0 || index >= static_cast<int>(fList.size()))
+            return static_cast<TmSQLField*>(Items(index));
+        return fList[static_cast<size_t>(index)];
+    }
+    // The descriptors in item order.
+    const std::vector<TmSQLField*>& List() const {
+        if (fStale) Rebuild();
+        return fList;
+    }
     // Binds every descriptor to record, unchanged and null.
     void SetFields(uint8_t* record);
     // FieldNumber of the first descriptor whose name equals name ignoring ASCII case; 0 when none.
     int FieldNumberFromName(const std::string& name) const;
 
+protected:
+    // Every change of the list (items added, removed, moved) makes the quick list stale.
+    void Update(host::TCollectionItem* item) override;
+    void Notify(host::TCollectionItem* item, host::TCollectionNotification action) override;
+
 private:
+    void Rebuild() const;
+
     TNativeDataSet* fOwner;
+    // The items in order, for reads that happen for every row and field.
+    mutable std::vector<TmSQLField*> fList;
+    mutable bool fStale = true;
 };
 
 } // namespace corvane

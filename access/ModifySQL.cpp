@@ -350,10 +350,7 @@ int32_t TNativeDataSet::ExecuteRowWrite(const std::string& sql) {
     return rows;
 }
 
-bool TNativeDataSet::RowMatches(int32_t position, const std::vector<uint16_t>& fields, uint8_t* record) {
-    if (!fResult || position < 0 || position >= RowCount()) return false;
-    msqlDataSeek(fResult.get(), position);
-    const m_row row = msqlFetchRow(fResult.get());
+bool TNativeDataSet::RowMatches(m_row row, const std::vector<uint16_t>& fields, uint8_t* record) {
     if (!row) return false;
     for (const uint16_t number : fields) {
         if (number < 1 || number > FieldCount()) continue;
@@ -430,8 +427,13 @@ void TNativeDataSet::RefreshAfterWrite(uint8_t* record, uint8_t* keyRecord, int3
             std::vector<uint16_t> keys;
             uint16_t count = 0;
             GetKeys(false, keys, count);
-            for (int32_t position = rows - 1; position >= 0 && target < 0 && !keys.empty(); --position)
-                if (RowMatches(position, keys, keyRecord)) target = position;
+            // The rows are read forwards once and then searched from the end: a client library whose
+            // seek walks its row list from the first row would make a search by seeks quadratic.
+            std::vector<m_row> stored;
+            if (!keys.empty()) StoredRows(stored);
+            for (int32_t position = static_cast<int32_t>(stored.size()) - 1; position >= 0 && target < 0;
+                 --position)
+                if (RowMatches(stored[static_cast<size_t>(position)], keys, keyRecord)) target = position;
         }
         // The row is not in the result (a range or the statement excludes it): the nearest row instead.
         if (target < 0) target = std::clamp(fallback, 0, rows - 1);
@@ -464,6 +466,7 @@ void TNativeDataSet::ReleaseEditStreams(uint8_t* record) {
 
 void TNativeDataSet::InsertRecord(DBILockType /*lock*/, uint8_t* newRecord) {
     if (!newRecord) throw EmSQLException(DBIERR_INVALIDPARAM);
+    const TBufferScope scope(*this);
     fCurrentBuffer = newRecord;
     const std::string sql = GetInsertSQL(WriteTableName(), newRecord);
     int32_t affected = 0;
@@ -484,6 +487,7 @@ void TNativeDataSet::AppendRecord(uint8_t* newRecord) {
 
 void TNativeDataSet::ModifyRecord(uint8_t* oldRecord, uint8_t* newRecord, int32_t /*freeLock*/) {
     if (!oldRecord || !newRecord) throw EmSQLException(DBIERR_INVALIDPARAM);
+    const TBufferScope scope(*this);
     fCurrentBuffer = newRecord;
     const int32_t previous = fRecNo;
     const std::string table = WriteTableName();
@@ -502,6 +506,7 @@ void TNativeDataSet::ModifyRecord(uint8_t* oldRecord, uint8_t* newRecord, int32_
 
 void TNativeDataSet::DeleteRecord(uint8_t* oldRecord) {
     if (!oldRecord) throw EmSQLException(DBIERR_INVALIDPARAM);
+    const TBufferScope scope(*this);
     fCurrentBuffer = oldRecord;
     const int32_t previous = fRecNo;
     const std::string table = WriteTableName();

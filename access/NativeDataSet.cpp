@@ -103,6 +103,7 @@ void TNativeDataSet::RunStatement() {
     fConnect->RequireClientLibrary();
     fConnect->CheckResult(msqlQuery(fConnect->Socket(), hasText ? fSQLText : clause.c_str()));
     fResult.reset(msqlStoreResult());
+    ForgetClientCursor();
     if (!fResult) {
         // A SELECT always yields a result, an empty one too: without one its rows were lost on the way,
         // and an empty cursor would pass for an empty table.
@@ -121,6 +122,7 @@ void TNativeDataSet::RunStatement() {
     // describe is refused before a buffer of a cut size could be handed out and overrun.
     if (LayoutWorkBufferSize() > MaxWorkBufferSize) {
         fResult.reset();
+        ForgetClientCursor();
         throw EmSQLException(DBIERR_RECTOOBIG);
     }
     fActive = true;
@@ -132,6 +134,7 @@ void TNativeDataSet::CloseTable() {
     fRowsAffected = 0;
     fRecNo = 0;
     fResult.reset();
+    ForgetClientCursor();
     fCurrentRow = nullptr;
 }
 
@@ -139,6 +142,7 @@ void TNativeDataSet::Execute() {
     if (fActive) CloseTable();
     fRowsAffected = 0;
     fResult.reset();
+    ForgetClientCursor();
     if (!fConnect || !fConnect->Connected()) return;
     if (!fSQLText || !*fSQLText) throw EmSQLException(DBIERR_QRYEMPTY);
     fConnect->RequireClientLibrary();
@@ -224,31 +228,50 @@ void TNativeDataSet::MoveAndFetch(int32_t recNo, DBIResult code) {
 
 bool TNativeDataSet::FetchRow(int32_t position) {
     fCurrentRow = nullptr;
-    m_row row = nullptr;
-    if (fResult && position >= 0 && position < RowCount()) {
-        msqlDataSeek(fResult.get(), position);
-        row = msqlFetchRow(fResult.get());
-    }
+    const m_row row = fResult && position >= 0 && position < RowCount() ? FetchResultRow(position) : nullptr;
     if (!row) {
         fCurrentBuffer = nullptr;
         return false;
     }
-    if (fCurrentBuffer) {
+    uint8_t* const buffer = fCurrentBuffer;
+    fCurrentRow = row;
+    if (buffer) {
         try {
-            ConvertRow(row);
+            InternalReadBuffer();
         } catch (...) {
+            fCurrentRow = nullptr;
             fCurrentBuffer = nullptr;
             throw;
         }
+        if (fBookmarkOffset > 0) SetBufBookmark(buffer, position);
     }
-    fCurrentRow = row;
-    if (fCurrentBuffer && fBookmarkOffset > 0) SetBufBookmark(position);
-    InternalReadBuffer();
     return true;
 }
 
-void TNativeDataSet::SetBufBookmark(int32_t position) {
-    StoreLE<int64_t>(fCurrentBuffer + fBookmarkOffset, position);
+m_row TNativeDataSet::FetchResultRow(int32_t position) {
+    // The row fetched last is read again without asking the client library.
+    if (fClientRowData && position == fClientRow - 1) return fClientRowData;
+    // A classic client library seeks by walking its row list from the first row: only a jump seeks.
+    if (position != fClientRow) msqlDataSeek(fResult.get(), position);
+    const m_row row = msqlFetchRow(fResult.get());
+    fClientRow = row ? position + 1 : -1;
+    fClientRowData = row;
+    return row;
+}
+
+void TNativeDataSet::StoredRows(std::vector<m_row>& rows) {
+    rows.clear();
+    const int32_t count = RowCount();
+    rows.reserve(static_cast<size_t>(count));
+    for (int32_t position = 0; position < count; ++position) {
+        const m_row row = FetchResultRow(position);
+        if (!row) break;
+        rows.push_back(row);
+    }
+}
+
+void TNativeDataSet::SetBufBookmark(uint8_t* buffer, int32_t position) {
+    StoreLE<int64_t>(buffer + fBookmarkOffset, position);
 }
 
 // ---- Record operations
@@ -262,6 +285,7 @@ void TNativeDataSet::SetToEnd() {
 }
 
 void TNativeDataSet::GetNextRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    const TBufferScope scope(*this);
     CompleteReread();
     fLastDirection = cdForward;
     fCurrentBuffer = buffer;
@@ -285,6 +309,7 @@ void TNativeDataSet::GetNextRecord(DBILockType lock, uint8_t* buffer, RECProps* 
 }
 
 void TNativeDataSet::GetPriorRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    const TBufferScope scope(*this);
     CompleteReread();
     fLastDirection = cdBackward;
     fCurrentBuffer = buffer;
@@ -306,6 +331,7 @@ void TNativeDataSet::GetPriorRecord(DBILockType lock, uint8_t* buffer, RECProps*
 }
 
 void TNativeDataSet::GetRecord(DBILockType lock, uint8_t* buffer, RECProps* props) {
+    const TBufferScope scope(*this);
     CompleteReread();
     fCurrentBuffer = buffer;
     switch (fPosition) {
@@ -404,17 +430,6 @@ void TNativeDataSet::CompareBookMarks(const uint8_t* a, const uint8_t* b, int16_
     result = first == second ? 0 : (first < second ? -1 : 1);
 }
 
-void TNativeDataSet::GetField(uint16_t number, uint8_t* buffer, void* target, bool& blank) {
-    if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
-    TmSQLField* field = fFieldDescs->GetField(number);
-    if (!target) {
-        field->SetBuffer(buffer);
-        blank = field->GetNull();
-        return;
-    }
-    NativeToHost(field, buffer, blank, target);
-}
-
 void TNativeDataSet::PutField(uint16_t number, uint8_t* buffer, const void* source) {
     if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
     TmSQLField* field = fFieldDescs->GetField(number);
@@ -428,10 +443,10 @@ void TNativeDataSet::InitRecord(uint8_t* buffer) {
     if (!buffer) throw EmSQLException(DBIERR_INVALIDPARAM);
     std::memset(buffer, 0, static_cast<size_t>(GetWorkBufferSize()));
     fFieldDescs->SetFields(buffer);
-    fCurrentBuffer = buffer;
 }
 
 void TNativeDataSet::GetWorkRecord(DBILockType lock, uint8_t* buffer) {
+    const TBufferScope scope(*this);
     uint8_t bookmark[BookmarkSize];
     StoreLE<int64_t>(bookmark, fRecNo);
     fCurrentBuffer = buffer;

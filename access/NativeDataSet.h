@@ -31,6 +31,7 @@
 #include "access/IndexDesc.h"
 #include "access/Indexes.h"
 #include "access/NativeConnect.h"
+#include "access/RecordSlots.h"
 #include "client/Container.h"
 #include "client/msqlABI.h"
 #include "host/Strings.h"
@@ -95,7 +96,9 @@ public:
     int32_t RowsAffected() const { return fRowsAffected; }
 
     // ---- Navigation. Each fetches the row into the current buffer (then forgets the buffer); when no
-    // row is there it raises the code shown, leaving no current row and the buffer untouched.
+    // row is there it raises the code shown, leaving no current row and the buffer untouched. A step
+    // to the row after the one fetched last only fetches (msqlFetchRow); any other move seeks first
+    // (msqlDataSeek), so that a forward scan does not depend on the cost of the client's seek.
 
     // Record number := 0; DBIERR_BOF.
     virtual void FirstRecord();
@@ -110,6 +113,8 @@ public:
 
     // ---- Record operations. GetNextRecord, GetPriorRecord, GetRecord, SetToBookmark, SettoSeqNo and
     // GetRecordCount first run the statement again when a re-run failed before (CompleteReread).
+    // A record buffer handed to an operation is written only during that call: the cursor keeps no
+    // caller's buffer beyond it, so an operation without a buffer (SetToBookmark) only moves.
 
     // Position := before first.
     virtual void SetToBegin();
@@ -148,12 +153,22 @@ public:
     void CompareBookMarks(const uint8_t* a, const uint8_t* b, int16_t& result) const;
     // Field number's value in buffer into host form (see NativeToHost); without target only blank is
     // reported, from the status slot. DBIERR_INVALIDPARAM without buffer.
-    void GetField(uint16_t number, uint8_t* buffer, void* target, bool& blank);
+    void GetField(uint16_t number, uint8_t* buffer, void* target, bool& blank) {
+        // The read of every row and field: straight from the slots, nothing bound or allocated.
+        if (buffer && number >= 1 && number <= fFieldDescs->Count()) {
+            const TmSQLField* field = fFieldDescs->Field(number - 1);
+            const uint16_t status = field->NullOffset();
+            blank = status != 0 && LoadLE<uint16_t>(buffer + status) == StatusNull;
+            if (!blank && target) AdjustNativeField(field, buffer + field->SlotOffset(), target, blank);
+            return;
+        }
+        GetFieldSlow(number, buffer, target, blank);
+    }
     // Stores source (host form) as field number's value in buffer; changed := true, null := no source.
     // DBIERR_INVALIDPARAM without buffer, and for a value mSQL cannot carry (see AdjustHostField).
     void PutField(uint16_t number, uint8_t* buffer, const void* source);
-    // Zero-fills a work buffer, binds every descriptor to it unchanged and null, and makes it the
-    // current buffer. DBIERR_INVALIDPARAM without buffer.
+    // Zero-fills a work buffer and marks every field in it unchanged and null. DBIERR_INVALIDPARAM
+    // without buffer.
     void InitRecord(uint8_t* buffer);
     // Re-reads the current row into buffer unless the record is locked; lock = dbiREADLOCK locks it.
     void GetWorkRecord(DBILockType lock, uint8_t* buffer);
@@ -180,7 +195,7 @@ public:
     TCursorPosition Position() const { return fPosition; }
     bool ReadOnly() const { return fReadOnly; }
 
-    // The buffer that the next row read fills.
+    // The buffer that the next row read fills, until that read (or a failed one) forgets it.
     void SetBufferAddress(uint8_t* buffer) { fCurrentBuffer = buffer; }
     void SetInternalBuffer(uint8_t* buffer) { fCurrentBuffer = buffer; }
     void SetCurrentBuffer(uint8_t* buffer) { fCurrentBuffer = buffer; }
@@ -284,8 +299,8 @@ public:
     // Runs the cursor's statement again (OpenTable). When that fails, the cursor has no result: it runs
     // the statement again before its next read (CompleteReread).
     void ReOpenTable();
-    // Clears the record lock and reads row n (row 1 when n < 0) into the current buffer; DBIERR_BOF
-    // when there is no such row.
+    // Clears the record lock and fetches row n (row 1 when n < 0), into the current buffer when one is
+    // set; DBIERR_BOF when there is no such row.
     void SettoSeqNo(int32_t n);
 
     // ---- Record writes and query parameters (ModifySQL.cpp)
@@ -387,12 +402,19 @@ private:
         int type;         // mSQL type code
         int nativeSize;   // declared length
         int width;        // data slot width
+        int slot;         // position of the presence byte in the work buffer
         bool operator==(const TColumnLayout&) const = default;
     };
-    // A column value converted from its text before anything is written into a buffer.
-    struct TColumnValue {
-        int32_t integer;
-        double real;
+    // Clears the current buffer when the operation that was handed it ends, however it ends.
+    class TBufferScope {
+    public:
+        explicit TBufferScope(TNativeDataSet& cursor) : fCursor(cursor) {}
+        ~TBufferScope() { fCursor.fCurrentBuffer = nullptr; }
+        TBufferScope(const TBufferScope&) = delete;
+        TBufferScope& operator=(const TBufferScope&) = delete;
+
+    private:
+        TNativeDataSet& fCursor;
     };
 
     // ---- Statement execution and reading rows (NativeDataSet.cpp, FieldDescs.cpp)
@@ -401,6 +423,8 @@ private:
     void RunStatement();
     // Learns the column layout of the stored result; true when it differs from the one learnt before.
     bool ReadColumnLayout();
+    // GetField for a descriptor still to be built and the failures.
+    void GetFieldSlow(uint16_t number, uint8_t* buffer, void* target, bool& blank);
     // Size of the work buffer the learnt column layout needs (R + 1 + 8n + 8).
     int64_t LayoutWorkBufferSize() const;
     // The name of column index in the learnt layout; kept while the cursor has no result, so that the
@@ -413,16 +437,25 @@ private:
     // Moves the record number to recNo and fetches that row; raises code when there is none. A row that
     // cannot be converted restores the record number and lets the conversion error pass.
     void MoveAndFetch(int32_t recNo, DBIResult code);
-    // Seeks and fetches row position into the current buffer (bookmark and data); false when there is
-    // no such row. A conversion error leaves the buffer untouched and forgets buffer and row.
+    // Fetches row position into the current buffer (bookmark and data); false when there is no such
+    // row. A conversion error leaves the buffer untouched and forgets buffer and row.
     bool FetchRow(int32_t position);
-    // Converts the texts of row that need it; raises the host's conversion error before any buffer
-    // is written.
-    void ConvertRow(m_row row);
-    // Writes the converted row into the current buffer, then forgets the buffer.
+    // The client library's row at position (0 <= position < row count) of the stored result: the row
+    // fetched last again, the next one by msqlFetchRow alone, any other after msqlDataSeek.
+    m_row FetchResultRow(int32_t position);
+    // Every row of the stored result in order, read forwards.
+    void StoredRows(std::vector<m_row>& rows);
+    // The stored result changed: where the client's row cursor stands is not known.
+    void ForgetClientCursor() {
+        fClientRow = -1;
+        fClientRowData = nullptr;
+    }
+    // Converts the texts of the current row straight into the data slots of the current buffer and
+    // sets the fields' status slots, then forgets the buffer. A text that cannot be converted raises
+    // the host's conversion error with the buffer as it was.
     void InternalReadBuffer();
-    // Writes the bookmark of row position into the current buffer at the bookmark offset.
-    void SetBufBookmark(int32_t position);
+    // Writes the bookmark of row position into buffer at the bookmark offset.
+    void SetBufBookmark(uint8_t* buffer, int32_t position);
     // Row count of the stored result; 0 without one.
     int32_t RowCount() const;
 
@@ -463,8 +496,8 @@ private:
     // the row, keyRecord (when given) identifies the written row by its key values. The write is stored
     // already, so a failure here is not raised: it is left to CompleteReread.
     void RefreshAfterWrite(uint8_t* record, uint8_t* keyRecord, int32_t fallback);
-    // Whether the stored row at position holds the values of record in the given fields.
-    bool RowMatches(int32_t position, const std::vector<uint16_t>& fields, uint8_t* record);
+    // Whether a row of the stored result holds the values of record in the given fields.
+    bool RowMatches(m_row row, const std::vector<uint16_t>& fields, uint8_t* record);
     // Releases the edit streams referenced from record's TEXT fields.
     void ReleaseEditStreams(uint8_t* record);
 
@@ -497,8 +530,11 @@ private:
     std::unique_ptr<host::TStringList> fRangeList;
     std::unique_ptr<host::TStringList> fOrderList;
 
-    // The stored result and the position in it.
+    // The stored result and the position in it. fClientRow is the position of the row that
+    // msqlFetchRow would return next (-1 when not known), fClientRowData the row fetched before it.
     TResultPtr fResult;
+    int32_t fClientRow = -1;
+    m_row fClientRowData = nullptr;
     bool fActive = false;
     int32_t fRowsAffected = 0;
     int32_t fRecNo = 0;
@@ -517,7 +553,10 @@ private:
 
     // Columns and descriptors.
     std::vector<TColumnLayout> fColumns;
-    std::vector<TColumnValue> fRowValues;
+    // Bytes of the data area up to the end of the last column whose text may fail to convert (0 when
+    // none may), and room to keep them while a row is read, so that a failed read restores them.
+    size_t fFallibleEnd = 0;
+    std::vector<uint8_t> fRowBackup;
     std::unique_ptr<TmSQLFields> fFieldDescs;
     int32_t fRecordSize = -1;
     int32_t fBookmarkOffset = 0;

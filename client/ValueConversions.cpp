@@ -43,6 +43,66 @@ host::TDateTime ComposeDateTime(host::TDateTime date, host::TDateTime time) {
     return date < 0 ? date - time : date + time;
 }
 
+bool IsDigitAscii(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The number written by the decimal digits s[at], s[at + 1], ... s[at + count - 1], all of which
+// must be digits; false otherwise.
+bool ReadDigits(std::string_view s, size_t at, size_t count, int& value) {
+    int v = 0;
+    for (size_t i = at; i < at + count; ++i) {
+        if (!IsDigitAscii(s[i])) return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    value = v;
+    return true;
+}
+
+// host::TryEncodeDate for a month of 1 to 12 and a year of 1 to 9999, without calls.
+bool EncodeDateQuick(int year, int month, int day, host::TDateTime& date) {
+    static constexpr int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    const int leapDay = leap && month == 2 ? 1 : 0;
+    if (day < 1 || day > kMonthDays[month - 1] + leapDay) return false;
+    const int32_t before = year - 1;
+    const int32_t dayNumber = before * 365 + before / 4 - before / 100 + before / 400 +
+                              kDaysBefore[month - 1] + (leap && month > 2 ? 1 : 0) + day;
+    date = static_cast<host::TDateTime>(dayNumber - host::DateDelta);
+    return true;
+}
+
+// SqlDateToDateTime for the texts mSQL prints: dd-Mon-yyyy, hh:mm:ss, both separated by blanks, or
+// a text too short for either, read in place with the result SqlDateToDateTime gives. False for
+// anything else, which is left to the general reading: a part that is not all digits, a day or
+// year 0, a date or time that does not exist.
+bool ReadPrintedDateTime(std::string_view s, host::TDateTime& result) {
+    host::TDateTime date = 0;
+    if (s.size() >= 10) {
+        int day = 0, year = 0;
+        if (s.size() < 11 || !ReadDigits(s, 0, 2, day) || !ReadDigits(s, 7, 4, year) || year == 0)
+            return false;
+        if (!EncodeDateQuick(year, GetMonthNumFromName(s.substr(3, 3)), day, date)) return false;
+        s.remove_prefix(11);
+        while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+            s.remove_prefix(1);
+        s = s.substr(0, 8);
+    }
+    if (s.size() >= 8) {
+        int hour = 0, minute = 0, second = 0;
+        if (!ReadDigits(s, 0, 2, hour) || !ReadDigits(s, 3, 2, minute) || !ReadDigits(s, 6, 2, second) ||
+            hour > 23 || minute > 59 || second > 59)
+            return false;
+        // As host::EncodeTime computes it.
+        const host::TDateTime time =
+            static_cast<double>(((hour * 60 + minute) * 60 + second) * 1000) / host::MSecsPerDay;
+        date = ComposeDateTime(date, time);
+    }
+    result = date;
+    return true;
+}
+
 // Formats with "." as the decimal separator; built once, read-only afterwards.
 const host::TFormatSettings& DotSettings() {
     static const host::TFormatSettings settings = [] {
@@ -80,8 +140,14 @@ bool CompareBegin(std::string_view a, std::string_view b) {
 }
 
 int GetMonthNumFromName(std::string_view name) {
-    for (int month = 1; month <= 12; ++month)
-        if (SameTextAscii(name, ShortMNames[month])) return month;
+    for (int month = 1; month <= 12; ++month) {
+        const std::string& entry = ShortMNames[month];
+        if (entry.size() != name.size()) continue;
+        // Characters equal ignoring case differ at most in the case bit: most entries are passed over
+        // on their first character without a full comparison.
+        if (!name.empty() && ((entry.front() ^ name.front()) & ~0x20) != 0) continue;
+        if (SameTextAscii(name, entry)) return month;
+    }
     return 1;
 }
 
@@ -92,6 +158,7 @@ std::string GetMonthNameFromNum(int number) {
 
 host::TDateTime SqlDateToDateTime(std::string_view s) {
     host::TDateTime result = 0;
+    if (ReadPrintedDateTime(s, result)) return result;
     if (s.size() >= 10) {
         const int day = std::max(IntDef(Copy(s, 1, 2), 1), 1);
         const int month = GetMonthNumFromName(Copy(s, 4, 3));

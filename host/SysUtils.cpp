@@ -42,6 +42,8 @@ bool IsDigit(char c) {
 }
 
 std::string_view TrimView(std::string_view s) {
+    // Most texts have nothing to trim.
+    if (s.empty() || (!IsBlank(s.front()) && !IsBlank(s.back()))) return s;
     size_t b = 0, e = s.size();
     while (b < e && IsBlank(s[b]))
         ++b;
@@ -398,13 +400,14 @@ std::string FloatToStrFixed(double value, int digits, const TFormatSettings& set
     return s;
 }
 
-bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& settings) {
-    std::string_view t = TrimView(s);
+namespace {
+
+// The general reading: the text is rewritten in the C form that from_chars takes, then converted.
+// t is trimmed and begins after the sign.
+bool ReadFloatGeneral(std::string_view t, bool negative, double& value, const TFormatSettings& settings) {
     size_t i = 0;
     std::string norm;
     norm.reserve(t.size() + 2);
-    bool negative = false;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
     size_t intStart = i;
     while (i < t.size() && IsDigit(t[i]))
         norm += t[i++];
@@ -452,6 +455,70 @@ bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& set
     return true;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxExactPowerOfTen = 22;
+// Largest integer below which every integer is a double.
+constexpr uint64_t kMaxExactMantissa = uint64_t{1} << 53;
+
+// The common case read in place: at most 19 digits whose value and power of ten are both exact
+// doubles, so that one multiplication or division gives the correctly rounded value, the same that
+// from_chars gives. False (nothing decided) for anything else: the general reading decides then,
+// also whether the text is a number at all.
+bool ReadFloatFast(std::string_view t, bool negative, double& value, char decimalSeparator) {
+    constexpr size_t kMaxDigits = 19; // any 19 digits fit 64 bits
+    const char* p = t.data();
+    const char* const end = p + t.size();
+    uint64_t mantissa = 0;
+    const char* const intStart = p;
+    while (p != end && IsDigit(*p))
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+    size_t digits = static_cast<size_t>(p - intStart);
+    int fracDigits = 0;
+    if (p != end && *p == decimalSeparator) {
+        const char* const fracStart = ++p;
+        while (p != end && IsDigit(*p))
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+        fracDigits = static_cast<int>(p - fracStart);
+        digits += static_cast<size_t>(fracDigits);
+    }
+    if (digits == 0 || digits > kMaxDigits) return false;
+    int exponent = 0;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool exponentNegative = false;
+        if (p != end && (*p == '+' || *p == '-')) exponentNegative = *p++ == '-';
+        const char* const expStart = p;
+        while (p != end && IsDigit(*p) && p - expStart < 4)
+            exponent = exponent * 10 + (*p++ - '0');
+        if (p == expStart) return false;
+        if (exponentNegative) exponent = -exponent;
+    }
+    // Any other character, or a fifth exponent digit: not the common case.
+    if (p != end || mantissa > kMaxExactMantissa) return false;
+    const int power = exponent - fracDigits;
+    if (power < -kMaxExactPowerOfTen || power > kMaxExactPowerOfTen) return false;
+    double v = static_cast<double>(mantissa);
+    v = power < 0 ? v / kExactPowersOfTen[-power] : v * kExactPowersOfTen[power];
+    value = negative ? -v : v;
+    return true;
+}
+
+} // namespace
+
+bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& settings) {
+    std::string_view t = TrimView(s);
+    bool negative = false;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
+    if (ReadFloatFast(t, negative, value, settings.DecimalSeparator)) return true;
+    return ReadFloatGeneral(t, negative, value, settings);
+}
+
 bool TryStrToFloat(std::string_view s, double& value) {
     return TryStrToFloat(s, value, FormatSettings);
 }
@@ -473,29 +540,52 @@ double StrToFloatDef(std::string_view s, double defaultValue) {
 
 // ---- Integers
 
-bool TryStrToInt64(std::string_view s, int64_t& value) {
+namespace {
+
+// An integer text read: trimmed once, an optional sign, '$' or "0x" for hexadecimal, then digits.
+struct TIntegerText {
+    bool negative = false;
+    bool hex = false;
+    uint64_t magnitude = 0;
+};
+
+bool ScanInteger(std::string_view s, TIntegerText& out) {
     std::string_view t = TrimView(s);
     size_t i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-    int base = 10;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) out.negative = t[i++] == '-';
     if (i < t.size() && t[i] == '$') {
-        base = 16;
+        out.hex = true;
         ++i;
     } else if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
-        base = 16;
+        out.hex = true;
         i += 2;
     }
     if (i >= t.size()) return false;
-    uint64_t mag = 0;
-    auto res = std::from_chars(t.data() + i, t.data() + t.size(), mag, base);
-    if (res.ec != std::errc() || res.ptr != t.data() + t.size()) return false;
-    if (base == 16) {
+    if (out.hex) {
+        auto res = std::from_chars(t.data() + i, t.data() + t.size(), out.magnitude, 16);
+        return res.ec == std::errc() && res.ptr == t.data() + t.size();
+    }
+    // Decimal digits, read in place.
+    uint64_t magnitude = 0;
+    for (; i < t.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(t[i]) - unsigned{'0'};
+        if (digit > 9) return false;
+        if (__builtin_mul_overflow(magnitude, uint64_t{10}, &magnitude) ||
+            __builtin_add_overflow(magnitude, uint64_t{digit}, &magnitude))
+            return false;
+    }
+    out.magnitude = magnitude;
+    return true;
+}
+
+bool IntegerValue(const TIntegerText& text, int64_t& value) {
+    const uint64_t mag = text.magnitude;
+    if (text.hex) {
         value = static_cast<int64_t>(mag); // hexadecimal keeps its bit pattern
-        if (negative) value = static_cast<int64_t>(~mag + 1);
+        if (text.negative) value = static_cast<int64_t>(~mag + 1);
         return true;
     }
-    if (negative) {
+    if (text.negative) {
         if (mag > static_cast<uint64_t>(INT64_MAX) + 1) return false;
         value = static_cast<int64_t>(~mag + 1);
     } else {
@@ -505,13 +595,18 @@ bool TryStrToInt64(std::string_view s, int64_t& value) {
     return true;
 }
 
+} // namespace
+
+bool TryStrToInt64(std::string_view s, int64_t& value) {
+    TIntegerText text;
+    return ScanInteger(s, text) && IntegerValue(text, value);
+}
+
 bool TryStrToInt(std::string_view s, int32_t& value) {
+    TIntegerText text;
     int64_t v = 0;
-    if (!TryStrToInt64(s, v)) return false;
-    std::string_view t = TrimView(s);
-    bool hex = t.find('$') != std::string_view::npos || t.find('x') != std::string_view::npos ||
-               t.find('X') != std::string_view::npos;
-    if (hex && v >= 0 && v <= static_cast<int64_t>(UINT32_MAX)) {
+    if (!ScanInteger(s, text) || !IntegerValue(text, v)) return false;
+    if (text.hex && v >= 0 && v <= static_cast<int64_t>(UINT32_MAX)) {
         value = static_cast<int32_t>(static_cast<uint32_t>(v)); // "$FFFFFFFF" is -1
         return true;
     }

@@ -712,6 +712,35 @@ TEST_F(EngineTest, NativeErrorTextSurvivesSuccessAndIsClearedByACodedError) {
     EXPECT_EQ(engine.GetNativeErrorMsg(), ClientErrorText()) << "replaced by the next native failure";
 }
 
+TEST_F(EngineTest, RefusalsWithoutAnExceptionLeaveNoStaleText) {
+    EXPECT_EQ(engine.QExecDirect(db, qrylangSQL, "select * from missing", nullptr), DBIERR_NATIVE);
+    ASSERT_FALSE(engine.GetNativeErrorMsg().empty());
+    uint32_t value = 0, length = 0;
+    EXPECT_EQ(engine.GetEngProp(hDBICur{}, curMAXPROPS, &value, sizeof value, length), DBIERR_INVALIDPARAM);
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "") << "the server's text of the earlier failure is not this one's";
+
+    auto failAgain = [&] {
+        EXPECT_EQ(engine.QExecDirect(db, qrylangSQL, "select * from missing", nullptr), DBIERR_NATIVE);
+        ASSERT_FALSE(engine.GetNativeErrorMsg().empty());
+    };
+    failAgain();
+    EXPECT_EQ(engine.SetEngProp(hDBIStmt{}, stmtLIVENESS, wantLIVE), DBIERR_INVALIDPARAM);
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "");
+    failAgain();
+    hDBIObj object = nullptr;
+    EXPECT_EQ(engine.GetObjFromObj(nullptr, objDATABASE, object), DBIERR_INVALIDPARAM);
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "");
+    failAgain();
+    char text[4];
+    bool dataLoss = true;
+    EXPECT_EQ(engine.NativeToAnsi(text, nullptr, 3, dataLoss), DBIERR_INVALIDPARAM);
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "");
+    failAgain();
+    bool blank = false;
+    EXPECT_EQ(engine.VerifyField(hDBICur{}, 1, text, blank), DBIERR_INVALIDHNDL);
+    EXPECT_EQ(engine.GetNativeErrorMsg(), "");
+}
+
 TEST_F(EngineTest, CheckErrorTurnsNativeExceptionsIntoCodes) {
     EXPECT_EQ(engine.CheckError(EmSQLException(nullptr, std::string("server said no"))), DBIERR_NATIVE);
     EXPECT_EQ(engine.GetNativeErrorMsg(), "server said no");

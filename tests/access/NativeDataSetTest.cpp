@@ -212,6 +212,33 @@ TEST_F(NativeDataSetTest, UnreadableNumberLeavesTheCursorAndBufferAsTheyWere) {
     EXPECT_EQ(big->GetRecordNo(), 2) << "the rows around it stay readable";
 }
 
+// Values are converted straight into the buffer: when a later column of the row cannot be read, the
+// columns before it that were already written are put back.
+TEST_F(NativeDataSetTest, UnreadableDateAfterOtherColumnsLeavesTheBufferAsItWas) {
+    Exec("create table dated (n char(6), u int, d date, r real)");
+    Exec("insert into dated values ('first', 1, '01-Jan-2000', 1.5)");
+    Exec("insert into dated values ('second', 2, '02-Jan-2000', 2.5)");
+    auto dated = OpenTable(*connection, "dated");
+    static msqlFetchRow_t realFetch = nullptr;
+    realFetch = msqlFetchRow;
+    // Row two arrives with a day that does not exist.
+    ScopedClientFunction<msqlFetchRow_t> fetch(msqlFetchRow, [](m_result* result) -> m_row {
+        static char impossible[] = "31-Feb-2000";
+        static char* fake[4];
+        m_row row = realFetch(result);
+        if (!row || !row[1] || std::strcmp(row[1], "2") != 0) return row;
+        std::copy(row, row + 4, fake);
+        fake[2] = impossible;
+        return fake;
+    });
+    std::vector<uint8_t> record = WorkBuffer(*dated);
+    dated->GetNextRecord(dbiNOLOCK, record.data(), nullptr);
+    const std::vector<uint8_t> first = record;
+    EXPECT_THROW(dated->GetNextRecord(dbiNOLOCK, record.data(), nullptr), host::EConvertError);
+    EXPECT_EQ(record, first) << "the text and number read before the date are put back";
+    EXPECT_EQ(dated->GetRecordNo(), 0);
+}
+
 TEST_F(NativeDataSetTest, UnsignedValuesBeyondTheSignedRangeKeepTheirBits) {
     Exec("create table big (u uint)");
     Exec("insert into big values (3000000000)");

@@ -1,6 +1,7 @@
 // mSQL value texts to host values and back, statement words and tokens.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,45 @@ TEST_F(Conversions, SqlDateRaisesConversionErrorForImpossibleValues) {
     EXPECT_THROW(SqlDateToDateTime("31-Feb-1999"), host::EConvertError);
     EXPECT_THROW(SqlDateToDateTime("25:00:00"), host::EConvertError);
     EXPECT_THROW(SqlDateToDateTime("10:61:00"), host::EConvertError);
+}
+
+// Every day of whole centuries and leap-year edges reads as the host's own encoding, and so does every
+// second of a day; a day that does not exist is refused, whatever its form.
+TEST_F(Conversions, SqlDateReadsEveryDayAndSecondExactly) {
+    char text[32];
+    for (int year : {1, 4, 99, 100, 400, 1600, 1899, 1900, 1999, 2000, 2004, 2100, 2400, 9999}) {
+        for (int month = 1; month <= 12; ++month) {
+            for (int day = 1; day <= 31; ++day) {
+                std::snprintf(text, sizeof text, "%02d-%s-%04d", day, GetMonthNameFromNum(month).c_str(),
+                              year);
+                host::TDateTime expected = 0;
+                if (host::TryEncodeDate(year, month, day, expected))
+                    EXPECT_EQ(SqlDateToDateTime(text), expected) << text;
+                else
+                    EXPECT_THROW(SqlDateToDateTime(text), host::EConvertError) << text;
+            }
+        }
+    }
+    for (int second = 0; second < 24 * 60 * 60; second += 7) {
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", second / 3600, second / 60 % 60, second % 60);
+        EXPECT_EQ(SqlDateToDateTime(text), EncodeTime(second / 3600, second / 60 % 60, second % 60, 0))
+            << text;
+    }
+    EXPECT_EQ(SqlDateToDateTime("29-Feb-2000"), EncodeDate(2000, 2, 29));
+    for (const char* missing : {"29-Feb-1900", "29-Feb-2100", "31-Apr-2001", "32-Jan-2001", "24:00:00",
+                                "23:60:00", "23:59:60", "05-Mar-1999 24:00:00"})
+        EXPECT_THROW(SqlDateToDateTime(missing), host::EConvertError) << missing;
+}
+
+TEST_F(Conversions, SqlDateReadsOtherFormsAsBefore) {
+    // Case, blanks before the time, a missing year and a day in other forms.
+    EXPECT_EQ(SqlDateToDateTime("05-mar-1999"), EncodeDate(1999, 3, 5));
+    EXPECT_DOUBLE_EQ(SqlDateToDateTime("05-Mar-1999 \t 23:59:59"),
+                     EncodeDate(1999, 3, 5) + EncodeTime(23, 59, 59, 0));
+    EXPECT_EQ(SqlDateToDateTime("05-Mar-0000"), EncodeDate(1, 3, 5)) << "year 0 counts as year 1";
+    EXPECT_EQ(SqlDateToDateTime(" 5-Mar-1999"), EncodeDate(1999, 3, 5));
+    EXPECT_EQ(SqlDateToDateTime("05-Mar-1999 12"), EncodeDate(1999, 3, 5)) << "a cut time is no time";
+    EXPECT_DOUBLE_EQ(SqlDateToDateTime("01-Jan-0001 00:00:01"), EncodeDate(1, 1, 1) - EncodeTime(0, 0, 1, 0));
 }
 
 TEST_F(Conversions, SqlDateReadsADateFollowedByATime) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -112,6 +115,96 @@ TEST(StrToFloat, AcceptedAndRejectedForms) {
     EXPECT_DOUBLE_EQ(StrToFloatDef("x", 7.5), 7.5);
     double v = 0;
     EXPECT_FALSE(TryStrToFloat("12a", v));
+}
+
+// Every text must read as the correctly rounded double, the one strtod gives, whichever way it is read:
+// short decimals, 17-digit round trips, the limits of exact integers and powers of ten, and exponents.
+TEST(StrToFloat, ReadsTheCorrectlyRoundedValue) {
+    auto expectExact = [](const std::string& text) {
+        double value = 0;
+        ASSERT_TRUE(TryStrToFloat(text, value, TFormatSettings())) << text;
+        const double expected = std::strtod(text.c_str(), nullptr);
+        EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0)
+            << text << ": " << value << " != " << expected;
+    };
+    for (const char* text : {"0",
+                             "-0",
+                             "+0.0",
+                             "0.1",
+                             "-0.1",
+                             "123.45",
+                             "4999.99",
+                             "9007199254740992",
+                             "9007199254740993",
+                             "9007199254740995",
+                             "1234567890123456789",
+                             "12345678901234567890",
+                             "0.30000000000000004",
+                             "1e22",
+                             "1e23",
+                             "1E+22",
+                             "1e-22",
+                             "1e-23",
+                             "123456789e-30",
+                             "0.000000000000000000001",
+                             "1e0005",
+                             "1e00005",
+                             "5e-324",
+                             "2.2250738585072014e-308",
+                             "1.7976931348623157e308",
+                             ".5",
+                             "-.5e1",
+                             "3.",
+                             "0000000000000000000001.5",
+                             "1.00000000000000000000000000001"})
+        expectExact(text);
+    std::mt19937_64 random(17);
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        const uint64_t bits = random();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value)) continue;
+        std::snprintf(text, sizeof text, "%.17g", value);
+        expectExact(text);
+        // Money-like texts: few digits, two decimals.
+        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(bits % 100000000) / 100.0);
+        expectExact(text);
+    }
+}
+
+TEST(StrToFloat, BlanksSignsAndExponentsAtTheEdges) {
+    double v = 0;
+    EXPECT_TRUE(TryStrToFloat(" \t-1.5\n ", v));
+    EXPECT_EQ(v, -1.5);
+    EXPECT_TRUE(TryStrToFloat("-0", v));
+    EXPECT_TRUE(std::signbit(v)) << "a negative zero keeps its sign";
+    EXPECT_TRUE(TryStrToFloat("1e-400", v));
+    EXPECT_EQ(v, 0.0);
+    for (const char* bad : {"- 1", "+-1", "1-", "1e5.0", "1e+-5", "1 e5", "e5", "1e99999", "--0", "1..5"})
+        EXPECT_FALSE(TryStrToFloat(bad, v)) << bad;
+}
+
+TEST(StrToInt, BlanksSignsAndOverflowAtTheEdges) {
+    int32_t v = 0;
+    EXPECT_TRUE(TryStrToInt(" \t42\n", v));
+    EXPECT_EQ(v, 42);
+    EXPECT_TRUE(TryStrToInt("-0", v));
+    EXPECT_EQ(v, 0);
+    EXPECT_TRUE(TryStrToInt("+2147483647", v));
+    EXPECT_EQ(v, 2147483647);
+    EXPECT_TRUE(TryStrToInt("000000000000000000000000000012", v)) << "leading zeros do not overflow";
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(TryStrToInt("$7FFFFFFF", v));
+    EXPECT_EQ(v, 2147483647);
+    for (const char* bad : {"-2147483649", "2147483648", "4294967296", "18446744073709551616",
+                            "99999999999999999999", "- 5", "+-5", "5-", "1 2", "1e3", "0x", "x10", "$-1"})
+        EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
+    int64_t w = 0;
+    EXPECT_TRUE(TryStrToInt64(" 9223372036854775807 ", w));
+    EXPECT_EQ(w, std::numeric_limits<int64_t>::max());
+    EXPECT_FALSE(TryStrToInt64("-9223372036854775809", w));
+    EXPECT_FALSE(TryStrToInt64("18446744073709551615", w));
 }
 
 TEST(StrToInt, DecimalHexAndRange) {
