@@ -85,6 +85,8 @@ void TNativeDataSet::CompleteReread() {
     fRecNo = rows > 0 ? std::clamp(recNo, 0, rows - 1) : 0;
     // A write leaves the cursor on a crack: it stands on the row the write's re-read would have found.
     if (fPosition == cpCrack) fPosition = rows > 0 ? cpOnRecord : cpUnpositioned;
+    // No row left to stand on.
+    if (rows == 0 && fPosition == cpOnRecord) fPosition = cpUnpositioned;
 }
 
 void TNativeDataSet::ForceReread() {

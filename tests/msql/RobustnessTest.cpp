@@ -22,6 +22,8 @@ protected:
     void RawSql(const std::string& file, const std::string& sql) {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open((dataDir + "/" + file).c_str(), &db), SQLITE_OK);
+        // Over TCP the server ends a closed client's session after msqlClose has returned.
+        sqlite3_busy_timeout(db, 10000);
         char* message = nullptr;
         int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
         EXPECT_EQ(rc, SQLITE_OK) << (message ? message : "");
