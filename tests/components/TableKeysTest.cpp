@@ -175,7 +175,7 @@ TEST_F(TableKeysTest, LinkRangesFillStartAndEndAlikeAndAnUnchangedRangeIsNotAppl
     EXPECT_EQ(std::memcmp(start, end, inspect->KeyBufferSize()), 0);
     host::TKeyBuffer header;
     std::memcpy(&header, start, sizeof header);
-    EXPECT_EQ(header.FieldCount, 2);
+    EXPECT_EQ(static_cast<int>(header.FieldCount), 2);
     EXPECT_EQ(header.Modified, 1);
     EXPECT_TRUE(inspect->SetCursorRange());
     EXPECT_FALSE(inspect->SetCursorRange()) << "the range in force";
