@@ -233,7 +233,9 @@ void TmSQLDataSet::SetKeyFields(host::TKeyIndex index, const std::vector<host::V
 
 int TmSQLDataSet::KeyFieldsInUse(const uint8_t* key) const {
     const host::TKeyBuffer header = Header(key);
-    if (header.FieldCount > 0) return std::min<int>(header.FieldCount, fIndexFieldCount);
+    // Read out of the packed header first: std::min would bind a reference to a misaligned member.
+    const int fieldCount = header.FieldCount;
+    if (fieldCount > 0) return std::min(fieldCount, fIndexFieldCount);
     return header.Modified != 0 ? fIndexFieldCount : 0;
 }
 
