@@ -33,6 +33,8 @@ inline constexpr DBIResult DBIERR_INVALIDFILTER = 10051;    // "Invalid Filter"
 inline constexpr DBIResult DBIERR_NOTABLOB = 10753;         // "Field is not a BLOB."
 inline constexpr DBIResult DBIERR_NOASSOCINDEX = 10764;     // "No associated index."
 inline constexpr DBIResult DBIERR_QRYEMPTY = 11886;         // "Query string is empty."
+// "Lost communication with SQL server.": the client library answered a SELECT without its rows.
+inline constexpr DBIResult DBIERR_SERVERCOMMLOST = 11275;
 
 // ---- Further result codes the components meet.
 // "Insufficient table rights for operation. Password required."; preparing is tried again on it.

@@ -17,6 +17,14 @@ namespace corvane {
 
 namespace {
 
+// Raises the failure of a listing the client library did not hand out: its error text, or lost
+// communication when it left none.
+[[noreturn]] void ListingLost(TNativeConnect* connection) {
+    const std::string text = ClientErrorText();
+    if (text.empty()) throw EmSQLException(DBIERR_SERVERCOMMLOST);
+    mSQLExceptionMsg(connection, text);
+}
+
 // Longest key image an IDXDesc can describe (iKeyLen is 16 bits).
 constexpr size_t MaxKeyLength = 0xFFFF;
 
@@ -160,7 +168,12 @@ void TNativeDataSet::ReadIndexes() {
 
         // The listing describes the table's columns, then one pseudo-column per index.
         const TResultPtr listing(msqlListFields(fConnect->Socket(), table.c_str()));
-        if (!listing) return; // no listing: the table has no indexes
+        if (!listing) {
+            // A table cursor's table exists (its statement just ran): no listing means the listing was
+            // lost, and a cursor without its indexes would silently lose their order and keys.
+            if (!fSQLText) ListingLost(fConnect);
+            return; // a statement's table may be none the server knows: then it has no indexes
+        }
         std::vector<std::string> columns;
         struct TListedIndex {
             std::string name;
@@ -183,6 +196,7 @@ void TNativeDataSet::ReadIndexes() {
             // The listing's row nodes are walked (GetList), so that a client library that leaves the row
             // count at 0 (as some mSQL 4 clients do) is read correctly.
             const TResultPtr rows(msqlListIndex(fConnect->Socket(), table.c_str(), index.name.c_str()));
+            if (!rows) ListingLost(fConnect);
             host::TStringList texts;
             fConnect->GetList(rows.get(), texts);
             // mSQL 2 lists the index kind ("avl") and then the key fields; mSQL 4 lists the kind (which

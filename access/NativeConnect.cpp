@@ -88,6 +88,12 @@ void TNativeConnect::TableList(host::TStrings& list) {
     InternalConnect();
     list.Clear();
     const TResultPtr result(msqlListTables(fSocket));
+    // The server lists an empty database as an empty result: no result at all is a failure.
+    if (!result) {
+        const std::string text = GetErrorText();
+        if (text.empty()) throw EmSQLException(DBIERR_SERVERCOMMLOST);
+        mSQLExceptionMsg(this, text);
+    }
     GetList(result.get(), list);
 }
 

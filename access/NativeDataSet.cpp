@@ -87,6 +87,15 @@ void TNativeDataSet::CompleteReread() {
     if (fPosition == cpCrack) fPosition = rows > 0 ? cpOnRecord : cpUnpositioned;
 }
 
+void TNativeDataSet::ForceReread() {
+    fReread = true;
+    // A cursor without a result (a list cursor, or one whose re-run is pending already) has nothing
+    // to run again now.
+    if (!fActive || fRereadPending) return;
+    fRereadPending = true;
+    fRereadRecNo = fRecNo;
+}
+
 void TNativeDataSet::RunStatement() {
     if (!fConnect) throw EmSQLException(DBIERR_INVALIDHNDL);
     const bool hasText = fSQLText && *fSQLText;
@@ -94,7 +103,13 @@ void TNativeDataSet::RunStatement() {
     fConnect->RequireClientLibrary();
     fConnect->CheckResult(msqlQuery(fConnect->Socket(), hasText ? fSQLText : clause.c_str()));
     fResult.reset(msqlStoreResult());
-    if (!fResult) return;
+    if (!fResult) {
+        // A SELECT always yields a result, an empty one too: without one its rows were lost on the way,
+        // and an empty cursor would pass for an empty table.
+        std::string rest(hasText ? fSQLText : clause);
+        if (GetStatement(rest) == "SELECT") throw EmSQLException(DBIERR_SERVERCOMMLOST);
+        return;
+    }
     // The cursor re-runs the same statement, so its columns stay the same; should a statement cursor be
     // given a text with other columns, the descriptors and sizes learnt from the old ones are dropped.
     if (ReadColumnLayout()) {
@@ -132,6 +147,7 @@ void TNativeDataSet::Execute() {
     const std::string statement = GetStatement(rest);
     if (statement == "SELECT" || statement == "SHOW") {
         const TResultPtr result(msqlStoreResult());
+        if (!result && statement == "SELECT") throw EmSQLException(DBIERR_SERVERCOMMLOST);
         if (result) fRowsAffected = msqlNumRows(result.get());
     } else if (statement == "INSERT" || statement == "UPDATE" || statement == "DELETE") {
         // The server reports how many rows the write touched.

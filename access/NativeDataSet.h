@@ -160,7 +160,9 @@ public:
     void LockRecord(DBILockType lock) { fRecordLocked = lock != dbiNOLOCK; }
     void RelRecordLock() { fRecordLocked = false; }
     bool RecordLocked() const { return fRecordLocked; }
-    void ForceReread() { fReread = true; }
+    // The next read runs the statement again, so that the cursor holds the rows the server has now,
+    // and stands on the same row number (the last one when fewer rows remain).
+    void ForceReread();
     // Raises EmSQLException code when condition holds.
     static void CheckParam(bool condition, DBIResult code);
     // The field numbers that identify a row in generated WHERE clauses: the key fields of the last

@@ -25,12 +25,16 @@ bool IsPredicateChar(char c) { return c == '<' || c == '=' || c == '>'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+TSQLToken ScanToken(const char*& position, std::string& token, TSQLToken currentSection, bool classify);
+
 // Looks at the next token after a keyword; on a match with `second` it moves past it and appends it to
-// `word` after one blank. Without a match nothing moves.
+// `word` after one blank. Without a match nothing moves. The next token is only read, not classified:
+// classifying it would look ahead again, and a run of such keywords ("IS IS IS ...") would be read over
+// and over, exponentially often and ever deeper nested.
 bool FollowedBy(const char*& position, std::string& word, TSQLToken section, const char* second) {
     const char* probe = position;
     std::string next;
-    NextSQLToken(probe, next, section);
+    ScanToken(probe, next, section, false);
     if (!SameWord(next, second)) return false;
     position = probe;
     word += ' ';
@@ -71,9 +75,8 @@ TSQLToken ClassifyWord(const char*& position, std::string& word, TSQLToken secti
     return section == stFrom ? stTableName : stFieldName;
 }
 
-}  // namespace
-
-TSQLToken NextSQLToken(const char*& position, std::string& token, TSQLToken currentSection) {
+// NextSQLToken; without classify a word is only read (and reported as a field name).
+TSQLToken ScanToken(const char*& position, std::string& token, TSQLToken currentSection, bool classify) {
     const char* p = position;
     const char* start = nullptr;
     bool dotStart = false;
@@ -83,7 +86,7 @@ TSQLToken NextSQLToken(const char*& position, std::string& token, TSQLToken curr
     auto finishWord = [&]() {
         token.assign(start, p);
         position = p;
-        return ClassifyWord(position, token, currentSection, dotStart);
+        return classify ? ClassifyWord(position, token, currentSection, dotStart) : stFieldName;
     };
 
     for (;;) {
@@ -162,6 +165,12 @@ TSQLToken NextSQLToken(const char*& position, std::string& token, TSQLToken curr
         if (!start) start = p;
         ++p;
     }
+}
+
+}  // namespace
+
+TSQLToken NextSQLToken(const char*& position, std::string& token, TSQLToken currentSection) {
+    return ScanToken(position, token, currentSection, true);
 }
 
 std::string GetTableNameFromSQL(const std::string& sql) {

@@ -37,6 +37,12 @@ if(TARGET msql)
   endforeach()
 endif()
 
+# The data browser, when the view layer is built.
+if(TARGET corvane-browse)
+  set_target_properties(corvane-browse PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  install(TARGETS corvane-browse RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
 install(EXPORT CorvaneTargets NAMESPACE Corvane:: DESTINATION ${CORVANE_INSTALL_CMAKEDIR})
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/CorvaneConfig.cmake.in
   ${CMAKE_BINARY_DIR}/CorvaneConfig.cmake INSTALL_DESTINATION ${CORVANE_INSTALL_CMAKEDIR})

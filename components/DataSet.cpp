@@ -99,7 +99,8 @@ TmSQLEngine* TmSQLDataSet::RequireEngine() {
 
 void TmSQLDataSet::SetDatabase(TmSQLDatabase* value) {
     if (value == fDatabase) return;
-    if (Active()) Close();
+    // Closes; a query also lets go of the statement it prepared on the old database.
+    Disconnect();
     TmSQLDatabase* previous = fDatabase;
     fDatabase = value;
     if (value) value->AttachDataSet(this);
@@ -243,6 +244,8 @@ void TmSQLDataSet::InternalOpen() {
     if (ObjectView()) GetObjectTypeNames(Fields());
     InitBufferPointers(false);
     AllocKeyBuffers();
+    // The pair is released at every close: a reopened dataset gets one of its new layout.
+    if (fCachedUpdates) AllocCachedUpdateBuffers(true);
     engine->SetToBegin(fHandle);
     PrepareCursor();
     if (!Filter().empty()) fExprFilter = CreateExprFilter(Filter(), FilterOptions(), 0);

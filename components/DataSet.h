@@ -9,7 +9,8 @@
 //   DataSetProvider.cpp  the provider operations (PS*) of the current host generation
 //   DataSetKeys.cpp      index information, key buffers and ranges
 //   DataSetFilters.cpp   expression, record-event and lookup filters, locate, lookup, find, block reads
-//   CachedUpdates.cpp    the update buffer pair, constraints and the update object
+//   CachedUpdates.cpp    the cached-update interface, the update buffer pair, constraints and the
+//                        update object
 //   BlobStream.cpp       TmSQLBlobStream and CreateBlobStream
 //
 // Component record buffer (every row buffer AllocRecordBuffer hands out), offsets fixed at open by
@@ -62,6 +63,18 @@ enum TDBFlag : uint8_t {
 // Only flags 0..15 are stored.
 using TDBFlags = host::TSet<TDBFlag>;
 
+// ---- cached updates
+// The kinds of row a dataset with cached updates shows.
+enum TUpdateRecordType : uint8_t { rtModified, rtInserted, rtDeleted, rtUnmodified };
+using TUpdateRecordTypes = host::TSet<TUpdateRecordType>;
+// What ProcessUpdates is asked to do with the pending updates.
+enum DBIDelayedUpdCmd : uint8_t {
+    dbiDelayedUpdCommit = 0,
+    dbiDelayedUpdCancel = 1,
+    dbiDelayedUpdCancelCurrent = 2,
+    dbiDelayedUpdPrepare = 3
+};
+
 #pragma pack(push, 1)
 // The record information of a component record buffer.
 struct TRecInfo {
@@ -90,7 +103,7 @@ public:
     // Only while the dataset is closed.
     void SetAutoRefresh(bool value);
     TmSQLDatabase* Database() const { return fDatabase; }
-    // Closes an open dataset and leaves the old database.
+    // Disconnects (closes; a query also unprepares) and leaves the old database.
     void SetDatabase(TmSQLDatabase* value);
     host::TUpdateMode UpdateMode() const { return fUpdateMode; }
     // Passed to an open, modifiable cursor at once; otherwise at the next open.
@@ -155,9 +168,33 @@ public:
     int CompareBookmarks(const host::TBookmark& bookmark1, const host::TBookmark& bookmark2) override;
     bool BookmarkValid(const host::TBookmark& bookmark) override;
 
-    // ---- cached updates and constraints
+    // ---- cached updates and constraints (CachedUpdates.cpp)
+    // Edits reach the server when they are posted, whether cached updates are on or off; switching
+    // on an open dataset posts or cancels a pending edit and rebuilds the row buffers.
+    void SetCachedUpdates(bool value);
+    // Posts a pending edit (outside browse mode) and re-reads the rows.
+    void ApplyUpdates();
+    // Re-reads the rows (nothing is ever pending).
+    void CommitUpdates();
+    // Cancels an edit in progress (posted edits stay) and re-reads the rows.
+    void CancelUpdates();
+    // Cancels an edit in progress of the current row and re-reads the rows.
+    void RevertRecord();
+    // The kinds of row shown: the cursor's answer while active (it answers none), else none.
+    TUpdateRecordTypes GetUpdateRecordSet();
+    void SetUpdateRecordSet(TUpdateRecordTypes types);
+    // Always false: every posted edit is on the server already.
+    bool GetUpdatesPending();
     // Whether the dataset's constraint collection has an item or a field reports constraints.
     bool HasConstraints();
+    bool ConstraintsDisabled() const { return fConstDisableCount > 0; }
+    // Counted: the first Disable switches the cursor's constraint checks off, the matching last
+    // Enable switches them on again; an Enable without a Disable does nothing.
+    void DisableConstraints();
+    void EnableConstraints();
+    // Answers a constraint-description request into sources: 0 when answered, 10756 ("Operation not
+    // applicable.") for another request, an unknown field, nothing to report, or a failure.
+    DBIResult ConstraintCallBack(host::DsInfoReq request, host::DataSources& sources);
 
     // ---- filters, searching and block reads (DataSetFilters.cpp)
     // While open, a new filter text or new options replace the cursor's expression filter (and move
@@ -357,8 +394,10 @@ protected:
     void BlockReadNext() override;
 
     // ---- cached updates (CachedUpdates.cpp)
-    // Allocates (or releases) the update buffer pair.
+    // Allocates (or releases) the update buffer pair; an existing pair is always released first.
     void AllocCachedUpdateBuffers(bool allocate);
+    // Re-synchronises the rows with the cursor after the pending updates were handled; answers 0.
+    DBIResult ProcessUpdates(DBIDelayedUpdCmd command);
 
     // ---- state (declaration order of the design; see the concern files for their use)
     hDBICur fHandle = nullptr;
@@ -410,6 +449,7 @@ protected:
 private:
     friend class TmSQLDatabase;
     friend class TmSQLBlobStream;
+    friend class TmSQLSQLUpdateObject; // re-reads the dataset after an update statement ran
 
     // The values of the blob cache, referred to from the buffers' blob-cache slots by handle.
     struct TBlobCache {

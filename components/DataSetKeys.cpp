@@ -233,7 +233,7 @@ void TmSQLDataSet::SetKeyFields(host::TKeyIndex index, const std::vector<host::V
 
 int TmSQLDataSet::KeyFieldsInUse(const uint8_t* key) const {
     const host::TKeyBuffer header = Header(key);
-    // Read out of the packed header first: std::min would bind a reference to a misaligned member.
+    // Copied out first: std::min takes references, and a packed member may be misaligned.
     const int fieldCount = header.FieldCount;
     if (fieldCount > 0) return std::min(fieldCount, fIndexFieldCount);
     return header.Modified != 0 ? fIndexFieldCount : 0;

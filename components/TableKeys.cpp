@@ -61,8 +61,7 @@ bool TmSQLTable::SearchKey(bool nearest) {
     uint8_t* key = GetKeyBuffer(host::kiLookup);
     host::TKeyBuffer header;
     std::memcpy(&header, key, sizeof header);
-    // Read out of the packed header first: std::min would bind a reference to a misaligned member.
-    const int fieldCount = header.FieldCount;
+    const int fieldCount = header.FieldCount; // std::min would bind a misaligned packed member
     const int count = fieldCount > 0 ? std::min(fieldCount, fIndexFieldCount) : fIndexFieldCount;
     std::string names;
     std::vector<host::Variant> values;

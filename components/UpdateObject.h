@@ -26,6 +26,12 @@ public:
     virtual void Apply(host::TUpdateKind updateKind) = 0;
     // The statement lines of updateKind.
     virtual host::TStrings* GetSQL(host::TUpdateKind updateKind) = 0;
+
+protected:
+    // Lets dataSet show the server's rows after a statement of this object changed them: its cursor
+    // runs its statement again, and a browsing dataset re-reads its rows at once (an edit in progress
+    // keeps its buffer). A closed dataset is left alone.
+    static void RereadDataSet(TmSQLDataSet* dataSet);
 };
 
 } // namespace corvane

@@ -7,5 +7,7 @@
 #include "components/ConnectionBase.h"
 #include "components/DataSet.h"
 #include "components/Database.h"
+#include "components/Query.h"
 #include "components/Table.h"
 #include "components/UpdateObject.h"
+#include "components/UpdateSQL.h"

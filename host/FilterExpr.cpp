@@ -18,6 +18,8 @@ namespace {
 
 // A blob larger than its 16-bit size and offsets can describe.
 constexpr const char* SExprTooLong = "Filter expression too long";
+// Deepest nesting of parentheses, function arguments and IN lists the parser follows.
+constexpr int MaxFilterNesting = 256;
 // String constants are kept whole (the classic scanner cut them to 255 characters, which made a
 // long constant match every value sharing its first 255 characters); only the 64 KiB limit of
 // the blob applies.
@@ -586,6 +588,14 @@ TExprNode* TExprParser::NewOperator(TCANOperator op, TExprNode* left, TExprNode*
 }
 
 TExprNode* TExprParser::ParseExpr() {
+    // Parentheses, function arguments and IN lists nest through here: their depth is bounded, so that
+    // no text can exhaust the stack.
+    if (fNesting >= MaxFilterNesting) DatabaseError(SExprIncorrect);
+    ++fNesting;
+    struct Leave {
+        int& nesting;
+        ~Leave() { --nesting; }
+    } leave{fNesting};
     TExprNode* result = ParseExpr2();
     while (TokenSymbolIs("OR")) {
         NextToken();

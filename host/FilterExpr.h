@@ -232,6 +232,7 @@ private:
     std::string fTokenString;
     Variant fTokenValue;
     TExprNode* fRoot = nullptr;
+    int fNesting = 0; // parentheses, function arguments and IN lists open around the current token
 };
 
 } // namespace host

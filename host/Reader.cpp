@@ -67,6 +67,21 @@ struct TReader::Impl {
 
     [[noreturn]] void Fail(const std::string& message) { throw EReadError(message); }
 
+    // Objects and skipped values nest by recursion: their depth is bounded, so that no text can exhaust
+    // the stack.
+    static constexpr int MaxNesting = 256;
+    int nesting = 0;
+    struct Nested {
+        explicit Nested(Impl& impl) : impl(impl) {
+            if (impl.nesting >= MaxNesting) impl.Fail("Objects or values nested more than 256 deep");
+            ++impl.nesting;
+        }
+        ~Nested() { --impl.nesting; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+        Impl& impl;
+    };
+
     // An error that names the line of the current token.
     [[noreturn]] void FailAt(const std::string& message, int atLine) {
         positioned = true;
@@ -216,6 +231,7 @@ struct TReader::Impl {
     }
 
     void SkipValue() {
+        const Nested nested(*this);
         switch (NextValue()) {
         case vaList:
             Next();
@@ -430,6 +446,7 @@ struct TReader::Impl {
     // ---- components
 
     TComponent* ReadComponent(TComponent* parent, bool isRoot, TComponent* rootOwner, bool& rootCreated) {
+        const Nested nested(*this);
         if (tok.kind != tkSymbol || !IsObjectKeyword(tok.text)) Fail(Format(SExpected, {"'object'"}));
         const int objectLine = tok.line;
         Next();

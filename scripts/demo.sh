@@ -15,7 +15,7 @@ start=$(date +%s%N)
 # name|what it shows (in the order they run)
 examples=(
     "connect|Connect to the database and list its tables, their columns and indexes."
-    "browse|A table in the order of an index, narrowed by a key range, filtered, then searched."
+    "table_browse|A table in the order of an index, narrowed by a key range, filtered, then searched."
     "master_detail|Customers as master, their orders as detail: moving the master re-reads the detail."
     "editing|Edit, insert and delete rows; a duplicate key the server refuses is caught and cancelled."
     "memo|A TEXT column read and written through blob streams."

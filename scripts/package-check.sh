@@ -3,7 +3,7 @@
 # installed package twice — through find_package(Corvane) and through pkg-config — and runs both
 # on the sample database, loaded with the installed msqladmin and msql monitor; each run must show
 # the example's expected rows (examples/<name>/expected.txt).
-# Usage: scripts/package-check.sh <build dir> <example folder>   (e.g. examples/browse)
+# Usage: scripts/package-check.sh <build dir> <example folder>   (e.g. examples/table_browse)
 set -euo pipefail
 build=$1
 example=$(realpath "$2")

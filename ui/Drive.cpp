@@ -6,27 +6,12 @@
 #include <stdexcept>
 
 #include "ui/FormView.h"
+#include "ui/UserInput.h"
 #include "ui/Widgets.h"
 
 namespace ui {
 
 using namespace host;
-
-namespace {
-
-void SetMouse(const Fl_Window& window, int x, int y, int state) {
-    Fl::e_x = x;
-    Fl::e_y = y;
-    Fl::e_x_root = window.x_root() + x;
-    Fl::e_y_root = window.y_root() + y;
-    Fl::e_state = state;
-    Fl::e_keysym = FL_Button + FL_LEFT_MOUSE;
-    Fl::e_clicks = 0;
-    Fl::e_is_click = 1;
-    Fl::e_dx = Fl::e_dy = 0;
-}
-
-} // namespace
 
 Fl_Widget& FormView::RequireWidget(const TControl& control) const {
     Fl_Widget* widget = WidgetOf(control);
@@ -36,11 +21,7 @@ Fl_Widget& FormView::RequireWidget(const TControl& control) const {
 
 void FormView::ClickAt(int x, int y, int modifiers) {
     Show();
-    SetMouse(*fWindow, x, y, modifiers | FL_BUTTON1);
-    Fl::handle(FL_PUSH, fWindow.get());
-    SetMouse(*fWindow, x, y, modifiers);
-    Fl::handle(FL_RELEASE, fWindow.get());
-    Fl::flush();
+    SendClick(*fWindow, x, y, modifiers);
 }
 
 void FormView::Click(const TControl& control) {
@@ -72,24 +53,7 @@ void FormView::SelectItem(const TComboBox& combo, int index) {
 
 void FormView::PressKey(int key, int modifiers) {
     Show();
-    static char text[2];
-    text[0] = '\0';
-    if (key == FL_Enter || key == FL_KP_Enter)
-        text[0] = '\r';
-    else if (key == FL_Escape)
-        text[0] = '\033';
-    else if (key == FL_Tab)
-        text[0] = '\t';
-    else if (key >= ' ' && key < 0x7f && (modifiers & FL_CTRL) == 0)
-        text[0] = static_cast<char>(key);
-    Fl::e_keysym = key;
-    Fl::e_state = modifiers;
-    Fl::e_text = text;
-    Fl::e_length = text[0] == '\0' ? 0 : 1;
-    Fl::e_is_click = 0;
-    Fl::handle(FL_KEYBOARD, fWindow.get());
-    Fl::e_state = 0;
-    Fl::flush();
+    SendKey(*fWindow, key, modifiers);
 }
 
 void FormView::CloseWindow() {

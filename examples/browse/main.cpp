@@ -1,58 +1,57 @@
-// Browse a table in the order of an index, narrow it to a key range, filter it, and search it.
-//
-// A TmSQLTable reads the rows in the order of its IndexName (the server sorts them); a range keeps
-// the rows whose index key lies between two values (also done by the server), and a filter is an
-// expression every row must pass, evaluated on the client.
+// corvane-browse: browse, search and edit the tables of an mSQL database in a window.
+//   corvane-browse [-h host] database
+//   corvane-browse --sample [-h host] [database]
+// Without -h the embedded engine is used (its data folder is $MSQL_DATA_DIR, else ./msqldata);
+// host is a name or address (host:port for another port) or a UNIX socket path. --sample first
+// (re)creates the sample database (default name corvane_sample) with its customers and orders.
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <string>
 
-#include "common/PrintTable.h"
-#include "components/mSQLDbTables.h"
+#include "Browser.h"
+#include "Sample.h"
+#include "ui/MessageBox.h"
+#include "ui/ModalHook.h"
 
-using namespace corvane;
+namespace {
 
-int main() {
-    try {
-        TmSQLDatabase database(nullptr);
-        database.SetDatabaseName("shop");
+int Usage() {
+    std::fprintf(stderr, "usage: corvane-browse [-h host] database\n"
+                         "       corvane-browse --sample [-h host] [database]\n");
+    return 2;
+}
 
-        TmSQLTable customers(nullptr);
-        customers.SetDatabase(&database); // opening the table connects the database
-        customers.SetTableName("customers");
-        customers.SetIndexName("cust_name");
-        customers.Open();
-        example::PrintTable(customers, "customers in the order of the index cust_name",
-                            "id;name;city;credit");
+} // namespace
 
-        // The index cust_city orders by city, then name. A range on its leading field: the cities
-        // from "B" up to and including "Lagos".
-        customers.SetIndexName("cust_city");
-        customers.SetRange({host::Variant("B")}, {host::Variant("Lagos")});
-        example::PrintTable(customers, "range: cities from 'B' to 'Lagos'", "city;name;credit");
-
-        // A filter on top of the range. Its syntax is the host framework's filter expression.
-        customers.SetFilter("credit >= 100");
-        customers.SetFiltered(true);
-        example::PrintTable(customers, "range and filter credit >= 100", "city;name;credit");
-
-        customers.SetFiltered(false);
-        customers.CancelRange();
-
-        // FindKey searches on the index in force; Locate searches any fields (here without an index,
-        // ignoring case).
-        if (customers.FindKey({host::Variant("Oslo")}))
-            std::printf("FindKey(Oslo) on cust_city -> %s\n",
-                        customers.FieldByName("name")->AsString().c_str());
-        if (customers.Locate("name", host::Variant("marta ruiz"),
-                             host::TLocateOptions{host::loCaseInsensitive}))
-            std::printf("Locate(name = 'marta ruiz', case-insensitive) -> id %d, %s\n",
-                        customers.FieldByName("id")->AsInteger(),
-                        customers.FieldByName("city")->AsString().c_str());
-        if (!customers.Locate("city", host::Variant("Paris"), {}))
-            std::printf("Locate(city = 'Paris') -> no such customer\n");
-        return 0;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "browse: %s\n", e.what());
+int main(int argc, char** argv) {
+    browse::Options options;
+    bool sample = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 && i + 1 < argc)
+            options.host = argv[++i];
+        else if (std::strcmp(argv[i], "--sample") == 0)
+            sample = true;
+        else if (argv[i][0] == '-' || !options.database.empty())
+            return Usage();
+        else
+            options.database = argv[i];
+    }
+    if (sample && options.database.empty()) options.database = "corvane_sample";
+    if (options.database.empty()) return Usage();
+    if (!ui::DisplayAvailable()) {
+        std::fprintf(stderr, "corvane-browse: no X display (is DISPLAY set?)\n");
         return 1;
     }
+    try {
+        if (sample) browse::CreateSampleDatabase(options.host, options.database);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "corvane-browse: cannot create the sample database: %s\n", e.what());
+        return 1;
+    }
+    // Dialogs (the navigator's delete confirmation, the components' message boxes) as windows.
+    ui::InstallShowModalHook();
+    ui::InstallMessageBoxHook();
+    browse::Browser browser(options);
+    return browser.Run();
 }

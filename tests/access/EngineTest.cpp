@@ -428,6 +428,26 @@ TEST_F(EngineCursorTest, ForceRereadKeepsTheCurrentRowWithoutAFilter) {
     EXPECT_EQ(A(), 20) << "without a filter the current row stays";
 }
 
+TEST_F(EngineCursorTest, ForceRereadFetchesWhatTheServerHoldsNow) {
+    ASSERT_EQ(Next(), DBIERR_NONE);
+    ASSERT_EQ(Next(), DBIERR_NONE);
+    Exec("update t set a = 21 where a = 20");
+    Exec("insert into t values (40, 'forty')");
+    ASSERT_EQ(Current(), DBIERR_NONE);
+    EXPECT_EQ(A(), 20) << "the stored result stays until a re-read is asked for";
+    EXPECT_EQ(engine.ForceReread(cursor), DBIERR_NONE);
+    int32_t count = 0;
+    ASSERT_EQ(engine.GetRecordCount(cursor, count), DBIERR_NONE);
+    EXPECT_EQ(count, 4);
+    ASSERT_EQ(Current(), DBIERR_NONE);
+    EXPECT_EQ(A(), 21) << "on the same row number";
+
+    Exec("delete from t where a > 10");
+    EXPECT_EQ(engine.ForceReread(cursor), DBIERR_NONE);
+    ASSERT_EQ(Current(), DBIERR_NONE);
+    EXPECT_EQ(A(), 10) << "on the last row when fewer remain";
+}
+
 TEST_F(EngineCursorTest, NullCursorHandleGivesInvalidHandle) {
     hDBICur none = nullptr;
     CURProps props;

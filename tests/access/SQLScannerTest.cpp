@@ -131,4 +131,30 @@ TEST(SQLScanner, TabSeparatesTableNameFromNextKeyword) {
     EXPECT_EQ(GetTableNameFromSQL("select *\tfrom\tcustomer"), "customer");
 }
 
+// Each keyword that looks ahead reads the next word once: runs of them are scanned in one pass, however
+// long, instead of exponentially often and ever deeper nested.
+TEST(SQLScanner, RunsOfLookAheadKeywordsAreReadOnce) {
+    std::string text = "select a from t where a";
+    for (int i = 0; i < 60; ++i)
+        text += " IS";
+    text += " NOT NULL";
+    for (int i = 0; i < 100000; ++i)
+        text += " GROUP";
+    text += " BY a";
+    Tokens tokens;
+    const char* p = text.c_str();
+    TSQLToken section = stUnknown;
+    for (TSQLToken kind = stUnknown; kind != stEnd;) {
+        std::string token;
+        kind = NextSQLToken(p, token, section);
+        if (IsSQLSection(kind)) section = kind;
+        tokens.emplace_back(kind, token);
+    }
+    ASSERT_EQ(tokens.size(), 6u + 60u + 100000u + 2u);
+    EXPECT_EQ(tokens[6 + 58], std::make_pair(stValue, std::string("IS")));
+    EXPECT_EQ(tokens[6 + 59], std::make_pair(stIsNotNull, std::string("IS NOT NULL")));
+    EXPECT_EQ(tokens[tokens.size() - 3], std::make_pair(stGroupBy, std::string("GROUP BY")));
+    EXPECT_EQ(GetTableNameFromSQL(text), "t");
+}
+
 } // namespace

@@ -175,8 +175,7 @@ TEST_F(TableKeysTest, LinkRangesFillStartAndEndAlikeAndAnUnchangedRangeIsNotAppl
     EXPECT_EQ(std::memcmp(start, end, inspect->KeyBufferSize()), 0);
     host::TKeyBuffer header;
     std::memcpy(&header, start, sizeof header);
-    // Copied out of the packed header: EXPECT_EQ would bind a reference to a misaligned member.
-    EXPECT_EQ(int32_t{header.FieldCount}, 2);
+    EXPECT_EQ(static_cast<int>(header.FieldCount), 2);
     EXPECT_EQ(header.Modified, 1);
     EXPECT_TRUE(inspect->SetCursorRange());
     EXPECT_FALSE(inspect->SetCursorRange()) << "the range in force";
