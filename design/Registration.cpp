@@ -16,10 +16,9 @@ constexpr const char* kPalettePage = "Corvane";
 
 // The components of the palette, in the order they appear there.
 std::vector<host::TComponentClassRef> PaletteClasses() {
-    // The query component (TmSQLQuery, after the table) and the update-SQL object
-    // (TmSQLUpdateSQL, after the database) take their places here once they exist.
-    return {host::ComponentClass<TmSQLTable>("TmSQLTable"),
-            host::ComponentClass<TmSQLDatabase>("TmSQLDatabase")};
+    return {host::ComponentClass<TmSQLTable>("TmSQLTable"), host::ComponentClass<TmSQLQuery>("TmSQLQuery"),
+            host::ComponentClass<TmSQLDatabase>("TmSQLDatabase"),
+            host::ComponentClass<TmSQLUpdateSQL>("TmSQLUpdateSQL")};
 }
 
 } // namespace
