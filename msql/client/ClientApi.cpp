@@ -142,7 +142,10 @@ int msqlQuery(int sock, char* query) {
         state.ReplacePending(nullptr);
     }
     return OnConnection(sock, -1, true, [&](Backend& b) {
-        msql::QueryOutcome outcome = b.Query(query ? query : "");
+        const std::string_view text = query ? query : "";
+        if (text.size() > msql::net::kMaxQueryLength)
+            throw msql::Error("Query too long (limit " + std::to_string(msql::net::kMaxQueryLength) + " bytes)");
+        msql::QueryOutcome outcome = b.Query(text);
         if (outcome.result) state.ReplacePending(Stored(std::move(*outcome.result)));
         return ClampCount(outcome.count);
     });

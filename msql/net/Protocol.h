@@ -8,6 +8,10 @@ namespace msql::net {
 
 // Largest payload of one packet; a row must fit one packet.
 constexpr size_t kMaxPacket = 128 * 1024;
+// Longest statement: a query request "3:<statement>\n" must fit one packet. The client library
+// refuses longer statements on every connection, embedded ones included, so that what runs
+// embedded also runs against msqld.
+constexpr size_t kMaxQueryLength = kMaxPacket - 3;
 
 // Protocol number announced in the greeting: mSQL 4.x speaks 24, the 2.0 series 23.
 constexpr int kDefaultProtocol = 24;

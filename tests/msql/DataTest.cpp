@@ -87,6 +87,18 @@ TEST_F(Data, TextHoldsLongValuesBeyondItsLength) {
     EXPECT_EQ(One("select x from t"), big);
 }
 
+TEST_F(Data, StatementLengthIsBoundByOnePacketOnEveryConnection) {
+    Exec("create table t (x text(4))");
+    const std::string value(100000, 'v');
+    std::string sql = "insert into t values ('" + value + "')";
+    sql.resize(131069, ' '); // the longest statement: "3:" and a newline make one full packet
+    Exec(sql);
+    sql += ' ';
+    EXPECT_EQ(Error(sql), "Query too long (limit 131069 bytes)");
+    // The refusal changes nothing and leaves the connection usable.
+    EXPECT_EQ(Select("select x from t"), (Rows{{value}}));
+}
+
 TEST_F(Data, DatesAndTimesValidateAndEmptyMeansNull) {
     Exec("create table t (d date, tm time)");
     EXPECT_EQ(Error("insert into t values ('05-MAR-1999', '1:00:00')"), "Invalid date format");

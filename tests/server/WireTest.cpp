@@ -234,7 +234,7 @@ TEST_F(Wire, OversizeRequestIsRefusedWithoutSendingIt) {
     ASSERT_GE(sock, 0);
     std::string huge = "select a from t where b = '" + std::string(140 * 1024, 'x') + "'";
     EXPECT_EQ(msqlQuery(sock, C(huge)), -1);
-    EXPECT_STREQ(msqlGetErrMsg(nullptr), "Packet too large");
+    EXPECT_STREQ(msqlGetErrMsg(nullptr), "Query too long (limit 131069 bytes)");
     EXPECT_EQ(msqlQuery(sock, C("select a from t")), 0) << msqlGetErrMsg(nullptr);
     msqlClose(sock);
 }
