@@ -31,43 +31,11 @@
 #include <vector>
 
 #include "access/mSQLAccess.h"
+#include "bench/common/CountingAllocator.h"
 #include "client/msqlTypes.h"
 #include "tests/access/ClassicSeek.h"
 
-// Every operator new of the process is counted.
-namespace {
-std::atomic<int64_t> allocations{0};
-
-void* CountedAlloc(size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
-void CountedFree(void* p) noexcept {
-    std::free(p);
-}
-} // namespace
-
-void* operator new(size_t size) {
-    return CountedAlloc(size);
-}
-void* operator new[](size_t size) {
-    return CountedAlloc(size);
-}
-void operator delete(void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    CountedFree(p);
-}
-
+// Every operator new of the process is counted (bench/common/CountingAllocator.cpp).
 namespace {
 
 using namespace corvane;
@@ -350,9 +318,9 @@ void BM_CorvaneScan(benchmark::State& state) {
     int64_t allocated = 0;
     for (auto _ : state) {
         TRowValues values;
-        const int64_t before = allocations.load();
+        const int64_t before = bench::Allocations();
         benchmark::DoNotOptimize(ScanCorvane(data.engine, cursor, record.data(), values));
-        allocated += allocations.load() - before;
+        allocated += bench::Allocations() - before;
         benchmark::DoNotOptimize(values.checksum);
     }
     data.engine.CloseCursor(cursor);

@@ -26,54 +26,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench/common/CountingAllocator.h"
 #include "client/msqlBinding.h"
 #include "components/mSQLDbTables.h"
 
-// ---- every operator new of the process, counted: bytes live and their peak
-namespace {
-std::atomic<size_t> liveBytes{0};
-std::atomic<size_t> peakBytes{0};
-
-void* CountedAlloc(size_t size) {
-    void* p = std::malloc(size + 16);
-    if (!p) throw std::bad_alloc();
-    std::memcpy(p, &size, sizeof size);
-    const size_t live = liveBytes += size;
-    size_t peak = peakBytes.load();
-    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return static_cast<char*>(p) + 16;
-}
-
-void CountedFree(void* p) noexcept {
-    if (!p) return;
-    char* block = static_cast<char*>(p) - 16;
-    size_t size;
-    std::memcpy(&size, block, sizeof size);
-    liveBytes -= size;
-    std::free(block);
-}
-} // namespace
-
-void* operator new(size_t size) {
-    return CountedAlloc(size);
-}
-void* operator new[](size_t size) {
-    return CountedAlloc(size);
-}
-void operator delete(void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    CountedFree(p);
-}
-
+// Every operator new of the process is counted (bench/common/CountingAllocator.cpp).
 namespace {
 
 namespace cv = corvane;
@@ -384,22 +341,20 @@ void BM_OpenMemory(benchmark::State& state) {
     const std::string table = ours.table.TableName();
     size_t ourPeak = 0, ourKept = 0, rawPeak = 0, rawKept = 0, payload = 0;
     for (auto _ : state) {
-        size_t before = liveBytes.load();
-        peakBytes = before;
+        size_t before = bench::ResetPeak();
         cv::m_result* result = RawSelectAll(table);
-        rawPeak = peakBytes.load() - before;
-        rawKept = liveBytes.load() - before;
+        rawPeak = bench::PeakBytes() - before;
+        rawKept = bench::LiveBytes() - before;
         payload = 0;
         while (cv::m_row row = cv::msqlFetchRow(result))
             for (int c = 0; c < 6; ++c)
                 payload += row[c] ? std::strlen(row[c]) : 0;
         cv::msqlFreeResult(result);
 
-        before = liveBytes.load();
-        peakBytes = before;
+        before = bench::ResetPeak();
         ours.table.Open();
-        ourPeak = peakBytes.load() - before;
-        ourKept = liveBytes.load() - before;
+        ourPeak = bench::PeakBytes() - before;
+        ourKept = bench::LiveBytes() - before;
         ours.table.Close();
     }
     const double p = static_cast<double>(payload);

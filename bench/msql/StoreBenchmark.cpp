@@ -1,6 +1,7 @@
 // Rows per second of msqlQuery + msqlStoreResult over a 100,000-row, 6-column table, next to a raw
 // sqlite3_step loop that reads the same rows as text from a plain SQLite table, in the same run;
 // and the memory the stored result takes against its text payload (the bytes of its values).
+#include "bench/common/CountingAllocator.h"
 #include "msql.h"
 
 #include <benchmark/benchmark.h>
@@ -14,51 +15,7 @@
 #include <stdexcept>
 #include <string>
 
-// Every operator new of the process (libmsql's included) is counted: bytes live and their peak.
-namespace {
-std::atomic<size_t> liveBytes{0};
-std::atomic<size_t> peakBytes{0};
-
-void* CountedAlloc(size_t size) {
-    void* p = std::malloc(size + 16);
-    if (!p) throw std::bad_alloc();
-    std::memcpy(p, &size, sizeof size);
-    size_t live = liveBytes += size;
-    size_t peak = peakBytes.load();
-    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return static_cast<char*>(p) + 16;
-}
-
-void CountedFree(void* p) noexcept {
-    if (!p) return;
-    char* block = static_cast<char*>(p) - 16;
-    size_t size;
-    std::memcpy(&size, block, sizeof size);
-    liveBytes -= size;
-    std::free(block);
-}
-} // namespace
-
-void* operator new(size_t size) {
-    return CountedAlloc(size);
-}
-void* operator new[](size_t size) {
-    return CountedAlloc(size);
-}
-void operator delete(void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    CountedFree(p);
-}
-
+// Every operator new of the process (libmsql's included) is counted: bench/common/CountingAllocator.cpp.
 namespace {
 
 constexpr int kRows = 100000;
@@ -139,12 +96,11 @@ void BM_MsqlStoreResult(benchmark::State& state) {
 
     // Memory, measured once outside the timed loop: the peak while querying and storing, and what
     // the stored result keeps, each against the payload.
-    size_t before = liveBytes.load();
-    peakBytes = before;
+    const size_t before = bench::ResetPeak();
     msqlQuery(data.sock, C("select * from bench"));
     m_result* result = msqlStoreResult();
-    size_t peak = peakBytes.load() - before;
-    size_t kept = liveBytes.load() - before;
+    const size_t peak = bench::PeakBytes() - before;
+    const size_t kept = bench::LiveBytes() - before;
     size_t payload = 0;
     while (m_row row = msqlFetchRow(result)) {
         for (int c = 0; c < msqlNumFields(result); ++c)
