@@ -99,6 +99,32 @@ TEST_F(Data, StatementLengthIsBoundByOnePacketOnEveryConnection) {
     EXPECT_EQ(Select("select x from t"), (Rows{{value}}));
 }
 
+TEST_F(Data, ARowMustFitOneReplyPacketWhicheverWayItGrows) {
+    Exec("create table t (a text(10), b char(100), n real)");
+    const std::string b(100, 'b');
+    Exec("insert into t values ('a', '" + b + "', 1.5)");
+    // The row reply: "130955:<a>" "100:<b>" "3:1.5" and a newline, 131072 bytes in all.
+    const std::string fits(130955, 'x');
+    Exec("update t set a = '" + fits + "'");
+    EXPECT_EQ(Select("select a, b, n from t"), (Rows{{fits, b, "1.5"}}));
+    const std::string refused = Error("update t set a = '" + fits + "y'");
+    EXPECT_EQ(refused,
+              "Row too large for table \"t\": a row must fit one 128 KiB packet (131073 bytes)");
+    EXPECT_EQ(Error("update t set n = 10.5"),
+              "Row too large for table \"t\": a row must fit one 128 KiB packet (131073 bytes)");
+    // A real prints longer than its literal: 1e300 takes 301 digits and its decimals.
+    EXPECT_EQ(Error("insert into t values ('" + std::string(130700, 'z') + "', '" + b + "', 1e300)")
+                  .rfind("Row too large for table \"t\": a row must fit one 128 KiB packet", 0),
+              0u);
+    // Nothing of the refused writes is kept; a row that shrinks is written.
+    EXPECT_EQ(Select("select a, b, n from t"), (Rows{{fits, b, "1.5"}}));
+    Exec("insert into t values ('a', '" + b + "', 2.5)");
+    Exec("update t set a = '" + fits + "' where n = 2.5");
+    EXPECT_EQ(Error("update t set b = '" + b + "c' where n = 2.5"), "Value for \"b\" is too large");
+    Exec("update t set b = 'short'");
+    EXPECT_EQ(Select("select b, n from t order by n"), (Rows{{"short", "1.5"}, {"short", "2.5"}}));
+}
+
 TEST_F(Data, DatesAndTimesValidateAndEmptyMeansNull) {
     Exec("create table t (d date, tm time)");
     EXPECT_EQ(Error("insert into t values ('05-MAR-1999', '1:00:00')"), "Invalid date format");
