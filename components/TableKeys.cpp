@@ -29,6 +29,15 @@ bool TmSQLTable::FindKey(const std::vector<host::Variant>& values) {
     CheckBrowseMode();
     CheckSearchIndex();
     SetKeyFields(host::kiLookup, values);
+    // A text longer than its key field is cut short in the key buffer, where it would find the rows
+    // holding the cut text; no row holds the whole value.
+    const size_t count = std::min(values.size(), static_cast<size_t>(GetIndexFieldCount()));
+    for (size_t i = 0; i < count; ++i) {
+        const host::TField* field = GetIndexField(static_cast<int>(i));
+        if (values[i].VarType() == host::varString && host::ftStringTypes.Contains(field->DataType()) &&
+            values[i].AsString().size() > static_cast<size_t>(std::max(field->Size(), 0)))
+            return false;
+    }
     return GotoKey();
 }
 
