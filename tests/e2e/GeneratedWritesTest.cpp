@@ -69,6 +69,33 @@ TEST_F(GeneratedWritesTest, EditPostOfTheKeyColumnAndBackAgain) {
         false);
 }
 
+TEST_F(GeneratedWritesTest, EditsThroughALiveQueryWithTheValueInItsParameter) {
+    // The query's own WHERE holds the value as a parameter; its edits are written by the dataset.
+    TmSQLQuery* query = NewQuery("select * from t where s = :p or id = :id");
+    query->SetRequestLive(true);
+    ForEachValue("live query Edit/Post", [&](size_t i, const Value& v) {
+        const int id = OtherId(i);
+        query->Close();
+        query->ParamByName("p")->SetDataType(host::ftString);
+        if (v)
+            query->ParamByName("p")->SetAsString(*v);
+        else
+            query->ParamByName("p")->Clear();
+        query->ParamByName("id")->SetAsInteger(id);
+        query->Open();
+        ASSERT_TRUE(query->CanModify());
+        std::vector<int> expected = ModelIds([&](const Row& row) { return row.s == v || row.id == id; });
+        EXPECT_EQ(AllIds(*query), expected);
+        ASSERT_TRUE(query->Locate("id", host::Variant(id), {}));
+        query->Edit();
+        Assign(query->FieldByName("s"), v);
+        Assign(query->FieldByName("k"), KeyOf(v));
+        query->Post();
+        ModelRow(id)->s = v;
+        ModelRow(id)->k = KeyOf(v);
+    });
+}
+
 TEST_F(GeneratedWritesTest, ANullKeyIsRefusedByTheServerAndChangesNothing) {
     TmSQLTable* table = OpenT("t_id");
     GoTo(table, 3);

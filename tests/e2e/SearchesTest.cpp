@@ -83,6 +83,36 @@ TEST_F(SearchesTest, FindKeyFindNearestAndGotoKeyOnTheIndexedColumn) {
         false);
 }
 
+TEST_F(SearchesTest, KeysTheColumnCannotHoldFindNothing) {
+    TmSQLTable* table = OpenT("t_k");
+    const std::string fullWidth = std::string(kWidth - 2, 'w') + "'\\";
+    ASSERT_TRUE(table->FindKey({host::Variant(fullWidth)}));
+    const int at = CurrentId(*table);
+    EXPECT_FALSE(table->FindKey({host::Variant(fullWidth + "x")})) << "not the row holding the cut text";
+    EXPECT_EQ(CurrentId(*table), at) << "a failed search leaves the current row";
+    EXPECT_FALSE(table->FindKey({host::Null()})) << "the indexed column holds no NULL";
+    const std::string tooLong = fullWidth + "x";
+    EXPECT_FALSE(table->Locate("k", host::Variant(tooLong), {}));
+    EXPECT_FALSE(table->Locate("s", host::Variant(tooLong), {}));
+    table->SetRange({host::Variant(tooLong)}, {host::Variant(tooLong)});
+    EXPECT_TRUE(AllIds(*table).empty()) << "no row lies between the long key and itself";
+    table->CancelRange();
+    // Nearest: the first row after the long key in key order, not the row holding its cut text.
+    std::vector<std::string> keys;
+    for (const Row& row : fModelT)
+        keys.push_back(*row.k);
+    std::sort(keys.begin(), keys.end());
+    const auto after = std::upper_bound(keys.begin(), keys.end(), tooLong);
+    table->FindNearest({host::Variant(tooLong)});
+    if (after != keys.end()) {
+        EXPECT_EQ(table->FieldByName("k")->AsString(), *after);
+    }
+    table->SetFiltered(true);
+    table->SetFilter("k = " + FilterLiteral(tooLong));
+    EXPECT_TRUE(AllIds(*table).empty());
+    ExpectModel("searches");
+}
+
 TEST_F(SearchesTest, RangesOnTheIndexedColumnHoldExactlyTheValuesRow) {
     TmSQLTable* table = OpenT("t_k");
     ForEachValue(
@@ -108,6 +138,19 @@ TEST_F(SearchesTest, RangesOnTheIndexedColumnHoldExactlyTheValuesRow) {
         false);
 }
 
+TEST_F(SearchesTest, ADetailLinkedOnTheKeyShowsTheDecoysRowsOfEachMasterValue) {
+    TmSQLTable* master = OpenT("t_id");
+    TmSQLTable* detail = NewTmTable("d");
+    detail->SetIndexName("d_k");
+    detail->SetMasterSource(NewSource(master));
+    detail->SetMasterFields("k");
+    detail->Open();
+    ForEachValue("master-detail link", [&](size_t i, const Value& v) {
+        ASSERT_TRUE(master->FindKey({host::Variant(IdOf(i))}));
+        EXPECT_EQ(AllIds(*detail), std::vector<int>{IdOf(i)}) << "the decoy row of " << Describe(v);
+    });
+}
+
 TEST_F(SearchesTest, LocateAndLookupWithAndWithoutOptions) {
     TmSQLTable* table = OpenT("t_id");
     ForEachValue("Locate", [&](size_t, const Value& v) {
@@ -131,6 +174,13 @@ TEST_F(SearchesTest, LocateAndLookupWithAndWithoutOptions) {
                 ModelIds([&](const Row& row) { return row.s && Folded(*row.s).starts_with(Folded(*v)); }));
         },
         false);
+    ForEachValue("Locate on two fields", [&](size_t, const Value& v) {
+        const host::Variant values = host::VarArrayOf({host::Variant(KeyOf(v)), AsVariant(v)});
+        const std::vector<int> expected =
+            ModelIds([&](const Row& row) { return row.k == KeyOf(v) && row.s == v; });
+        ASSERT_TRUE(table->Locate("k;s", values, {}));
+        EXPECT_EQ(std::vector<int>{CurrentId(*table)}, expected);
+    });
     ForEachValue("Lookup", [&](size_t i, const Value& v) {
         table->First();
         const host::Variant found = table->Lookup("s", AsVariant(v), "id;m");
@@ -159,6 +209,17 @@ TEST_F(SearchesTest, FilterTextsWithTheValueQuotedMatchExactlyItsRows) {
             EXPECT_EQ(AllIds(*table), Holding(v)) << text;
         }
     });
+    ForEachValue(
+        "Filter foCaseInsensitive",
+        [&](size_t, const Value& v) {
+            const std::string text = "s = " + FilterLiteral(*v);
+            table->SetFilterOptions({host::foNoPartialCompare, host::foCaseInsensitive});
+            table->SetFilter(text);
+            EXPECT_EQ(AllIds(*table),
+                      ModelIds([&](const Row& row) { return row.s && Folded(*row.s) == Folded(*v); }))
+                << text;
+        },
+        false);
     table->SetFilter("");
     EXPECT_EQ(table->RecordCount(), static_cast<int>(fModelT.size()));
 }

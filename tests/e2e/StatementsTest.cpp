@@ -36,6 +36,18 @@ TEST_F(StatementsTest, QueryParametersInWhereInsertAndUpdate) {
     });
     select->Close();
 
+    // Markers inside the text's own literals are text, not parameters.
+    TmSQLQuery* literals =
+        NewQuery("select id from t where s = ':p' or s = :p or s = 'it\\'s :p\\\\' or s = '#:p'");
+    ForEachValue("query :p beside literals", [&](size_t, const Value& v) {
+        literals->Close();
+        SetParam(literals->ParamByName("p"), v);
+        literals->Open();
+        EXPECT_EQ(AllIds(*literals), ModelIds([&](const Row& row) { return row.s == v; }));
+    });
+    EXPECT_EQ(literals->Params()->Count(), 1);
+    literals->Close();
+
     TmSQLQuery* insert = NewQuery("insert into t (id, k, s, m) values (:id, :k, :s, :m)");
     ForEachValue("query :p in INSERT", [&](size_t i, const Value& v) {
         const int id = 200 + static_cast<int>(i);
@@ -152,6 +164,20 @@ TEST_F(StatementsTest, UpdateObjectStatementsWithOldValues) {
         (void)v;
     });
     table->SetUpdateObject(nullptr);
+}
+
+TEST_F(StatementsTest, AZeroByteIsRefusedBeforeAnythingIsSent) {
+    const std::string zero = std::string("a") + '\0' + "'; DROP TABLE d; --";
+    TmSQLQuery* update = NewQuery("update t set s = :s where id = 1");
+    update->ParamByName("s")->SetAsString(zero);
+    std::string message = ExpectDatabaseError(DBIERR_INVALIDPARAM, [&] { update->ExecSQL(); });
+    EXPECT_NE(message.find("zero byte"), std::string::npos) << message;
+    host::TParams params;
+    params.CreateParam(host::ftString, "s", host::ptInput)->SetAsString(zero);
+    message = ExpectDatabaseError(DBIERR_INVALIDPARAM,
+                                  [&] { database->Execute("delete from t where s = :s", &params); });
+    EXPECT_NE(message.find("zero byte"), std::string::npos) << message;
+    ExpectModel("zero byte");
 }
 
 TEST_F(StatementsTest, AValueLongerThanTheColumnFailsAndChangesNothing) {
