@@ -145,6 +145,21 @@ TEST_F(GeneratedWritesTest, MemoWritesThroughTheFieldAndThroughABlobStream) {
             ModelRow(id)->m = MemoWritten(*v + *v);
         },
         false);
+    ForEachValue(
+        "memo blob stream insert",
+        [&](size_t i, const Value& v) {
+            const int id = 600 + static_cast<int>(i);
+            table->Insert();
+            table->FieldByName("id")->SetAsInteger(id);
+            table->FieldByName("k")->SetAsString(*v);
+            {
+                auto stream = table->CreateBlobStream(table->FieldByName("m"), host::bmWrite);
+                stream->Write(v->data(), static_cast<int64_t>(v->size()));
+            }
+            table->Post();
+            ModelInsert({id, v, std::nullopt, MemoWritten(v)});
+        },
+        false);
 }
 
 TEST_F(GeneratedWritesTest, LongTextsInTheMemoRoundTrip) {

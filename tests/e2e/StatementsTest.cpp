@@ -94,6 +94,25 @@ TEST_F(StatementsTest, DatabaseExecuteWithParameters) {
     });
 }
 
+TEST_F(StatementsTest, ProviderStatementsWithParameters) {
+    TmSQLTable* table = NewTmTable("t");
+    ForEachValue("PSExecuteStatement", [&](size_t i, const Value& v) {
+        host::TParams byValue;
+        SetParam(byValue.CreateParam(host::ftString, "s", host::ptInput), v);
+        std::unique_ptr<host::TDataSet> result;
+        EXPECT_EQ(table->PSExecuteStatement("select id from t where s = :s", &byValue, &result), 0);
+        ASSERT_NE(result, nullptr);
+        EXPECT_EQ(AllIds(*result), ModelIds([&](const Row& row) { return row.s == v; }));
+        result.reset();
+
+        host::TParams params;
+        SetParam(params.CreateParam(host::ftString, "m", host::ptInput), v);
+        SetParam(params.CreateParam(host::ftString, "k", host::ptInput), KeyOf(v));
+        EXPECT_EQ(table->PSExecuteStatement("update t set m = :m where k = :k", &params), 1);
+        ModelRow(IdOf(i))->m = v;
+    });
+}
+
 TEST_F(StatementsTest, DatabaseExecuteWithTheValueQuotedIntoTheText) {
     ForEachValue(
         "Execute quoted text",
