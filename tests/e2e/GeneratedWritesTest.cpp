@@ -6,6 +6,7 @@
 #include <string>
 
 #include "HostileFixture.h"
+#include "access/BlobStreams.h"
 
 namespace corvane::test {
 namespace {
@@ -189,6 +190,35 @@ TEST_F(GeneratedWritesTest, LongTextsInTheMemoRoundTrip) {
         ModelRow(500 + static_cast<int>(length))->m = reversed;
         ExpectModel("long edit");
     }
+}
+
+TEST_F(GeneratedWritesTest, LongMemoTextsRoundTripAndTextsBeyondTheLimitAreRefused) {
+    TmSQLTable* table = OpenT("t_id");
+    // Every byte escaped: the statement is twice the value's length. (A row read back over TCP must
+    // fit one packet, so the texts stay below the packet size.)
+    std::string quotes(100 * 1024, '\'');
+    std::string mixed(100 * 1024, '\\');
+    mixed.replace(0, 8, "x'; --\r\n");
+    for (std::string* text : {&quotes, &mixed}) {
+        SCOPED_TRACE(text->size());
+        table->Insert();
+        table->FieldByName("id")->SetAsInteger(700);
+        table->FieldByName("k")->SetAsString("limit");
+        Assign(table->FieldByName("m"), *text);
+        table->Post();
+        ModelInsert({700, "limit", std::nullopt, *text});
+        ExpectModel("long text");
+        table->Delete();
+        ModelDelete(700);
+    }
+    const std::string full(MaxTextValueSize, 'f');
+    GoTo(table, 2);
+    table->Edit();
+    const std::string message =
+        ExpectDatabaseError(DBIERR_INVALIDPARAM, [&] { Assign(table->FieldByName("m"), full + "x"); });
+    EXPECT_NE(message.find(std::to_string(MaxTextValueSize)), std::string::npos) << message;
+    table->Cancel();
+    ExpectModel("text beyond the limit");
 }
 
 } // namespace
