@@ -113,6 +113,29 @@ TEST_F(StatementsTest, ProviderStatementsWithParameters) {
     });
 }
 
+TEST_F(StatementsTest, CachedExecuteAndParametersFromAMasterDataSet) {
+    // One cached statement takes every value in turn.
+    const std::string sql = "update t set m = :m where k = :k";
+    ForEachValue("Execute cached", [&](size_t i, const Value& v) {
+        host::TParams params;
+        SetParam(params.CreateParam(host::ftString, "m", host::ptInput), v);
+        SetParam(params.CreateParam(host::ftString, "k", host::ptInput), KeyOf(v));
+        EXPECT_EQ(database->Execute(sql, &params, true), 1);
+        ModelRow(IdOf(i))->m = v;
+    });
+    database->ClearStatements();
+
+    // A detail query whose parameters are the master's fields of the same names.
+    TmSQLTable* master = OpenT("t_id");
+    TmSQLQuery* detail = NewQuery("select id from d where k = :k and s = :s");
+    detail->SetDataSource(NewSource(master));
+    detail->Open();
+    ForEachValue("query params from master fields", [&](size_t i, const Value& v) {
+        ASSERT_TRUE(master->FindKey({host::Variant(IdOf(i))}));
+        EXPECT_EQ(AllIds(*detail), std::vector<int>{IdOf(i)}) << "the decoy row of " << Describe(v);
+    });
+}
+
 TEST_F(StatementsTest, DatabaseExecuteWithTheValueQuotedIntoTheText) {
     ForEachValue(
         "Execute quoted text",
