@@ -196,14 +196,13 @@ TEST_F(StatementsTest, UpdateObjectStatementsWithOldValues) {
         ModelInsert({id, KeyOf(v), v, MemoWritten(v)});
     });
     table->Refresh();
-    ForEachValue("UpdateSQL DeleteSQL", [&](size_t i, const Value& v) {
+    ForEachValue("UpdateSQL DeleteSQL", [&](size_t i, const Value&) {
         // The value's two rows (the original and the inserted copy) go; the decoy's stay.
         ASSERT_TRUE(table->FindKey({host::Variant(IdOf(i))}));
         update->Apply(host::ukDelete);
         EXPECT_EQ(update->GetQuery(host::ukDelete)->GetRowsAffected(), 2);
         ModelDelete(IdOf(i));
         ModelDelete(400 + static_cast<int>(i));
-        (void)v;
     });
     table->SetUpdateObject(nullptr);
 }
