@@ -101,7 +101,12 @@ TmSQLBlobStream::TmSQLBlobStream(host::TBlobField* field, host::TBlobStreamMode 
                       (static_cast<host::TField*>(field)->IsNull() ||
                        !fDataSet->GetBlobData(field, fBuffer).empty());
             // The native cursor reads the value of its current row: it is put on the buffer's row.
-            if (!fDataSet->GetCurrentRecord(fBuffer)) return;
+            // While fields are calculated for a row just read (a fetch, or the row a lookup found)
+            // the cursor is on that row already; re-reading the current row would put the active
+            // row's values into that buffer.
+            const bool calcRow =
+                fDataSet->State() == host::dsCalcFields && fBuffer == fDataSet->fCalcRowBuffer;
+            if (!calcRow && !fDataSet->GetCurrentRecord(fBuffer)) return;
             positioned = true;
         } else {
             fDataSet->SetBlobData(field, fBuffer, std::string());

@@ -488,7 +488,10 @@ host::TGetResult TmSQLDataSet::GetRecord(host::TRecordBuffer buffer, host::TGetM
     case DBIERR_NONE:
         SetRecInfo(buffer, TRecInfo{-1, static_cast<uint8_t>(fRecProps.iRecStatus), host::bfCurrent});
         ClearBlobCache(buffer);
-        GetCalcFields(buffer);
+        {
+            const CalcRowScope calcRow(fCalcRowBuffer, buffer);
+            GetCalcFields(buffer);
+        }
         Check(engine, engine->GetBookMark(fHandle, buffer + fBookmarkOfs));
         return host::grOK;
     case DBIERR_BOF:

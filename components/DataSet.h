@@ -87,6 +87,22 @@ static_assert(sizeof(TRecInfo) == 6);
 
 // Size of a blob-cache slot in a row buffer: a 32-bit handle.
 inline constexpr size_t BlobCacheSlotSize = sizeof(uint32_t);
+
+// Names the buffer whose fields are being calculated on the cursor's row for a scope; the previous
+// one comes back at its end.
+class CalcRowScope {
+public:
+    CalcRowScope(host::TRecordBuffer& slot, host::TRecordBuffer buffer) : fSlot(slot), fPrevious(slot) {
+        slot = buffer;
+    }
+    ~CalcRowScope() { fSlot = fPrevious; }
+    CalcRowScope(const CalcRowScope&) = delete;
+    CalcRowScope& operator=(const CalcRowScope&) = delete;
+
+private:
+    host::TRecordBuffer& fSlot;
+    host::TRecordBuffer fPrevious;
+};
 // The number of key buffers (host::TKeyIndex kiLookup .. kiSave).
 inline constexpr int KeyBufferCount = 6;
 // Largest number of fields in an index key.
@@ -413,6 +429,9 @@ protected:
     bool fInUpdateCallback = false;
     bool fCanModify = false;
     bool fCacheBlobs = true;
+    // While fields are calculated for a row just read (a fetch, or the row a lookup found): that
+    // row's buffer, on whose row the native cursor stands.
+    host::TRecordBuffer fCalcRowBuffer = nullptr;
     uint16_t fKeySize = 0;
     std::array<std::vector<uint8_t>, KeyBufferCount> fKeyBuffers;
     uint8_t* fKeyBuffer = nullptr; // the key buffer being edited

@@ -275,6 +275,7 @@ host::Variant TmSQLDataSet::Lookup(const std::string& keyFields, const host::Var
     // position is marked as changed, so the next move finds its way back).
     SetTempState(host::dsCalcFields);
     host::Variant result;
+    const CalcRowScope calcRow(fCalcRowBuffer, TempBuffer());
     try {
         CalculateFields(TempBuffer());
         result = FieldValues(resultFields);

@@ -181,7 +181,8 @@ private:
     void MasterChanged(host::TObject* sender);
     void MasterDisabled(host::TObject* sender);
     // Finds the row of the search key (GotoKey) or the nearest one at or after it (GotoNearest).
-    bool SearchKey(bool nearest);
+    // given: the values the search key was set from (FindKey, FindNearest), for the texts it cut.
+    bool SearchKey(bool nearest, const std::vector<host::Variant>* given);
     // A database error naming the table when its cursor has no field index to search on.
     void CheckSearchIndex();
 

@@ -13,6 +13,12 @@ namespace {
 // A key search on a table whose cursor has no index to key on.
 constexpr const char* kNoSearchIndex = "Table '%s' has no index to search on";
 
+// True when value is a text longer than the string field can hold (a key buffer keeps it cut).
+bool TextCut(const host::TField& field, const host::Variant& value) {
+    return value.VarType() == host::varString && host::ftStringTypes.Contains(field.DataType()) &&
+           value.AsString().size() > static_cast<size_t>(std::max(field.Size(), 0));
+}
+
 } // namespace
 
 // ---- Key searches
@@ -29,29 +35,29 @@ bool TmSQLTable::FindKey(const std::vector<host::Variant>& values) {
     CheckBrowseMode();
     CheckSearchIndex();
     SetKeyFields(host::kiLookup, values);
-    return GotoKey();
+    return SearchKey(false, &values);
 }
 
 void TmSQLTable::FindNearest(const std::vector<host::Variant>& values) {
     CheckBrowseMode();
     CheckSearchIndex();
     SetKeyFields(host::kiLookup, values);
-    GotoNearest();
+    SearchKey(true, &values);
 }
 
 bool TmSQLTable::GotoKey() {
-    return SearchKey(false);
+    return SearchKey(false, nullptr);
 }
 
 void TmSQLTable::GotoNearest() {
-    SearchKey(true);
+    SearchKey(true, nullptr);
 }
 
 void TmSQLTable::CheckSearchIndex() {
     if (fExpIndex || fIndexFieldCount == 0) host::DatabaseErrorFmt(kNoSearchIndex, {fTableName}, this);
 }
 
-bool TmSQLTable::SearchKey(bool nearest) {
+bool TmSQLTable::SearchKey(bool nearest, const std::vector<host::Variant>* given) {
     CheckBrowseMode();
     CheckSearchIndex();
     if (!nearest) DoBeforeScroll();
@@ -74,7 +80,13 @@ bool TmSQLTable::SearchKey(bool nearest) {
             if (header.FieldCount <= 0 && field->IsNull()) break;
             if (!names.empty()) names += ';';
             names += field->FieldName();
-            values.push_back(field->Value());
+            // A text the key field had to cut is searched for whole: the cut text would find the
+            // rows holding it, which are not the rows of the value.
+            if (given && static_cast<size_t>(i) < given->size() &&
+                TextCut(*field, (*given)[static_cast<size_t>(i)]))
+                values.push_back((*given)[static_cast<size_t>(i)]);
+            else
+                values.push_back(field->Value());
         }
     } catch (...) {
         fKeyBuffer = editing;
@@ -152,6 +164,17 @@ void TmSQLTable::SetRange(const std::vector<host::Variant>& startValues,
     CheckBrowseMode();
     SetKeyFields(host::kiRangeStart, startValues);
     SetKeyFields(host::kiRangeEnd, endValues);
+    // A start whose last text was cut short begins after the cut text: every row at or after the
+    // whole text lies beyond it, and the row holding the cut text lies before the whole one. (An end
+    // cut short keeps its bound: no text of the field lies between the cut and the whole value.)
+    if (!startValues.empty() && startValues.size() <= static_cast<size_t>(GetIndexFieldCount()) &&
+        TextCut(*GetIndexField(static_cast<int>(startValues.size()) - 1), startValues.back())) {
+        uint8_t* key = GetKeyBuffer(host::kiRangeStart);
+        host::TKeyBuffer header;
+        std::memcpy(&header, key, sizeof header);
+        header.Exclusive = 1;
+        std::memcpy(key, &header, sizeof header);
+    }
     ApplyRange();
 }
 

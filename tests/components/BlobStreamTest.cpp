@@ -200,5 +200,38 @@ TEST_F(BlobStreamTest, GetBlobFieldDataReadsTheWholeValue) {
     EXPECT_EQ(untouched, (std::vector<uint8_t>{1, 2, 3}));
 }
 
+TEST_F(BlobStreamTest, AMemoReadWhileCalculatingFieldsReadsTheRowBeingCalculated) {
+    Exec("insert into notes values (3, 'third')");
+    table->Close();
+    table->FieldDefs()->Update();
+    for (int i = 0; i < table->FieldDefs()->Count(); ++i)
+        table->FieldDefs()->Items(i)->CreateField(table);
+    auto* head = new host::TStringField(table);
+    head->SetFieldName("head");
+    head->SetSize(8);
+    head->SetFieldKind(host::fkCalculated);
+    head->SetDataSet(table);
+    table->SetOnCalcFields([](host::TDataSet* dataSet) {
+        dataSet->FieldByName("head")->SetAsString(dataSet->FieldByName("body")->AsString().substr(0, 5));
+    });
+    table->Open();
+    std::vector<std::string> heads;
+    while (!table->Eof()) {
+        heads.push_back(table->FieldByName("id")->AsString() + ":" + table->FieldByName("head")->AsString());
+        table->Next();
+    }
+    EXPECT_EQ(heads, (std::vector<std::string>{"1:the q", "2:", "3:third"}));
+    // A lookup calculates the row it found, away from the current one.
+    table->First();
+    const host::Variant found = table->Lookup("id", host::Variant(3), "body;head;id");
+    ASSERT_TRUE(found.IsArray());
+    EXPECT_EQ(found[0].AsString(), "third");
+    EXPECT_EQ(found[1].AsString(), "third");
+    EXPECT_EQ(found[2].AsInteger(), 3);
+    EXPECT_EQ(table->FieldByName("id")->AsInteger(), 1);
+    table->Close();
+    delete head;
+}
+
 } // namespace
 } // namespace corvane::test
