@@ -194,10 +194,10 @@ TEST_F(GeneratedWritesTest, LongTextsInTheMemoRoundTrip) {
 
 TEST_F(GeneratedWritesTest, LongMemoTextsRoundTripAndTextsBeyondTheLimitAreRefused) {
     TmSQLTable* table = OpenT("t_id");
-    // Every byte escaped: the statement is twice the value's length. (A row read back over TCP must
-    // fit one packet, so the texts stay below the packet size.)
-    std::string quotes(100 * 1024, '\'');
-    std::string mixed(100 * 1024, '\\');
+    // Every byte escaped: the statement is twice the value's length, and a statement must fit one
+    // packet (131069 bytes).
+    std::string quotes(60 * 1024, '\'');
+    std::string mixed(60 * 1024, '\\');
     mixed.replace(0, 8, "x'; --\r\n");
     for (std::string* text : {&quotes, &mixed}) {
         SCOPED_TRACE(text->size());
@@ -211,6 +211,20 @@ TEST_F(GeneratedWritesTest, LongMemoTextsRoundTripAndTextsBeyondTheLimitAreRefus
         table->Delete();
         ModelDelete(700);
     }
+    // Twice as many: the INSERT carrying them is too long, refused before anything is sent.
+    table->Insert();
+    table->FieldByName("id")->SetAsInteger(701);
+    table->FieldByName("k")->SetAsString("limit");
+    Assign(table->FieldByName("m"), quotes + quotes);
+    try {
+        table->Post();
+        ADD_FAILURE() << "a statement past the limit was sent";
+    } catch (const EmSQLDatabaseError& e) {
+        EXPECT_NE(e.Message().find("Query too long (limit 131069 bytes)"), std::string::npos) << e.Message();
+    }
+    table->Cancel();
+    ExpectModel("statement beyond the limit");
+
     const std::string full(MaxTextValueSize, 'f');
     GoTo(table, 2);
     table->Edit();
