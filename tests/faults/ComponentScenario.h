@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -19,6 +20,11 @@ namespace corvane::test {
 
 class ComponentScenario : public TableScenario {
 public:
+    // What the application reads when the client failed: the client's texts and the engine's message
+    // of a lost result.
+    static constexpr const char* FailureTexts[] = {"mSQL server has gone away", "Can't connect to",
+                                                   "Lost communication with SQL server"};
+
     using Body = std::function<void(ComponentScenario&, ScenarioCheckpoints&)>;
 
     ComponentScenario(int adminSocket, Body body) : TableScenario(adminSocket), fBody(std::move(body)) {}
@@ -89,6 +95,11 @@ public:
                                            std::isprint(static_cast<unsigned char>(c));
                                 }))
             << step << ": the message holds unprintable bytes: " << message;
+        // Every failure a scenario meets is the client's: the message must say so.
+        const bool named =
+            std::any_of(std::begin(FailureTexts), std::end(FailureTexts),
+                        [&](const char* text) { return message.find(text) != std::string::npos; });
+        EXPECT_TRUE(named) << step << ": the message does not say what failed: " << message;
         if (const auto* engine = dynamic_cast<const EmSQLDatabaseError*>(&e)) {
             EXPECT_NE(engine->ErrorCode(), 0) << step << ": a database error without a code: " << message;
         }
