@@ -68,17 +68,19 @@ TEST_F(ComponentFaultsTest, OpenAndScroll) {
 }
 
 TEST_F(ComponentFaultsTest, LocateAndFindKey) {
+    // The index on s is not the table's first: a key search must use the index in force.
     RunScenario("locate and find key", [](ComponentScenario& s, ScenarioCheckpoints&) {
-        TmSQLTable& table = s.NewTable("tk");
+        TmSQLTable& table = s.NewTable("ts");
         Open(s, table);
+        s.Expect(s.Keys(table) == Keys{5, 4, 3, 2, 1}, "the rows in the order of s");
         Find(s, table, 3);
         s.Expect(table.FieldByName("s")->AsString() == "r7", "the located row's fields");
         s.Expect(s.Step("Locate s", [&] { return table.Locate("s", "r8", {}); }), "Locate by s");
         s.Expect(ComponentScenario::K(table) == 2, "Locate by s finds k = 2");
-        s.Expect(s.Step("FindKey", [&] { return table.FindKey({host::Variant(int32_t{4})}); }), "FindKey 4");
+        s.Expect(s.Step("FindKey", [&] { return table.FindKey({host::Variant("r6")}); }), "FindKey r6");
         s.Expect(ComponentScenario::K(table) == 4, "FindKey moves onto the row");
-        s.Expect(!s.Step("FindKey absent", [&] { return table.FindKey({host::Variant(int32_t{9})}); }),
-                 "FindKey 9 finds nothing");
+        s.Expect(!s.Step("FindKey absent", [&] { return table.FindKey({host::Variant("r0")}); }),
+                 "FindKey r0 finds nothing");
         s.Expect(ComponentScenario::K(table) == 4, "a failed FindKey stays on the row");
     });
 }
@@ -234,6 +236,79 @@ TEST_F(ComponentFaultsTest, UpdateObject) {
                  "the rows after the update object's work are read back");
         Find(s, table, 2);
         s.Expect(table.FieldByName("s")->AsString() == "applied", "the applied change is shown");
+    });
+}
+
+TEST_F(ComponentFaultsTest, EditingSession) {
+    RunScenario("editing session", [](ComponentScenario& s, ScenarioCheckpoints& checkpoints) {
+        TmSQLTable& table = s.NewTable("tk");
+        Open(s, table);
+        s.Step("Append", [&] { table.Append(); });
+        table.FieldByName("k")->SetAsInteger(6);
+        table.FieldByName("s")->SetAsString("new6");
+        s.Step("Post append", [&] { table.Post(); });
+        checkpoints.Mark();
+        s.Expect(ComponentScenario::K(table) == 6, "the dataset stands on the appended row");
+        Find(s, table, 1);
+        s.Step("Edit", [&] { table.Edit(); });
+        table.FieldByName("n")->SetAsFloat(-1.5);
+        s.Step("Post edit", [&] { table.Post(); });
+        checkpoints.Mark();
+        s.Expect(ComponentScenario::K(table) == 1, "the dataset stands on the edited row");
+        Find(s, table, 5);
+        s.Step("Delete", [&] { table.Delete(); });
+        checkpoints.Mark();
+        s.Expect(s.Keys(table) == Keys{1, 2, 3, 4, 6}, "the edited table");
+    });
+}
+
+TEST_F(ComponentFaultsTest, LiveQueryEdit) {
+    RunScenario("live query edit", [](ComponentScenario& s, ScenarioCheckpoints& checkpoints) {
+        TmSQLQuery& query = s.NewQuery("select k, s, n from t where k <= :high");
+        query.SetRequestLive(true);
+        query.ParamByName("high")->SetAsInteger(4);
+        Open(s, query);
+        s.Expect(query.CanModify(), "a live query on one table can be edited");
+        Find(s, query, 4);
+        s.Step("Edit", [&] { query.Edit(); });
+        query.FieldByName("s")->SetAsString("live");
+        s.Step("Post", [&] { query.Post(); });
+        checkpoints.Mark();
+        s.Expect(ComponentScenario::K(query) == 4, "the query stands on the changed row");
+        s.Expect(query.FieldByName("s")->AsString() == "live", "the change is shown");
+        Find(s, query, 1);
+        s.Step("Delete", [&] { query.Delete(); });
+        checkpoints.Mark();
+        Keys keys = s.Keys(query);
+        std::sort(keys.begin(), keys.end());
+        s.Expect(keys == Keys{2, 3, 4}, "the deleted row is gone from the result");
+    });
+}
+
+TEST_F(ComponentFaultsTest, FilterAndLookup) {
+    RunScenario("filter and lookup", [](ComponentScenario& s, ScenarioCheckpoints&) {
+        TmSQLTable& table = s.NewTable("tk");
+        table.SetFilter("k > 2");
+        table.SetFiltered(true);
+        Open(s, table);
+        s.Expect(s.Keys(table) == Keys{3, 4, 5}, "the filtered rows");
+        s.Expect(s.Keys(table, true) == Keys{5, 4, 3}, "the filtered rows, backwards");
+        const host::Variant found = s.Step("Lookup", [&] { return table.Lookup("k", int32_t{4}, "s"); });
+        s.Expect(found.AsString() == "r6", "Lookup reads the row's field");
+        s.Step("unfilter", [&] { table.SetFiltered(false); });
+        s.Expect(s.Keys(table) == AllKeys, "every row without the filter");
+    });
+}
+
+TEST_F(ComponentFaultsTest, EmptyTable) {
+    RunScenario("empty table", [](ComponentScenario& s, ScenarioCheckpoints& checkpoints) {
+        TmSQLTable& table = s.NewTable("tk");
+        Open(s, table);
+        s.Expect(s.Keys(table) == AllKeys, "every row");
+        s.Step("EmptyTable", [&] { table.EmptyTable(); });
+        checkpoints.Mark();
+        s.Expect(s.Keys(table).empty(), "no row is left");
+        s.Expect(table.Eof() && table.Bof(), "the empty table stands nowhere");
     });
 }
 
