@@ -269,6 +269,11 @@ TEST_F(ComponentFaultsTest, LiveQueryEdit) {
         query.ParamByName("high")->SetAsInteger(4);
         Open(s, query);
         s.Expect(query.CanModify(), "a live query on one table can be edited");
+        // Its writes find their row by the table's unique index: the query must know it.
+        CURProps props{};
+        s.Step("GetCursorProps",
+               [&] { Check(query.Engine(), query.Engine()->GetCursorProps(query.Handle(), props)); });
+        s.Expect(props.iIndexes == 2, "the live query knows the table's indexes");
         Find(s, query, 4);
         s.Step("Edit", [&] { query.Edit(); });
         query.FieldByName("s")->SetAsString("live");
