@@ -317,5 +317,29 @@ TEST_F(ComponentFaultsTest, EmptyTable) {
     });
 }
 
+TEST_F(ComponentFaultsTest, MasterDetail) {
+    // The detail follows the master's row through a range on its index: every scroll re-reads it.
+    RunScenario("master and detail", [](ComponentScenario& s, ScenarioCheckpoints&) {
+        TmSQLTable& master = s.NewTable("tk");
+        TmSQLTable& detail = s.NewTable("tk");
+        detail.SetMasterSource(&s.NewSource(master));
+        detail.SetMasterFields("k");
+        Open(s, master);
+        Open(s, detail);
+        s.Step("master First", [&] { master.First(); });
+        for (int32_t k = 1; k <= ScenarioRows; ++k) {
+            s.Expect(ComponentScenario::K(master) == k, "the master stands on k = " + std::to_string(k));
+            s.Expect(s.Keys(detail) == Keys{k}, "the detail shows the master's row");
+            s.Step("master Next", [&] { master.Next(); });
+        }
+        s.Expect(master.Eof(), "the master is at its end");
+        // Past the end the master still stands on its last row: one step back is the row before it.
+        s.Step("master Prior", [&] { master.Prior(); });
+        s.Expect(ComponentScenario::K(master) == ScenarioRows - 1,
+                 "the master stands on the row before the last");
+        s.Expect(s.Keys(detail, true) == Keys{ScenarioRows - 1}, "the detail follows the master back");
+    });
+}
+
 } // namespace
 } // namespace corvane::test
