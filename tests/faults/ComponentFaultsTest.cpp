@@ -341,5 +341,52 @@ TEST_F(ComponentFaultsTest, MasterDetail) {
     });
 }
 
+TEST_F(ComponentFaultsTest, DetailQuery) {
+    // A query whose parameter comes from its master's current row runs again on every scroll.
+    RunScenario("detail query", [](ComponentScenario& s, ScenarioCheckpoints&) {
+        TmSQLTable& master = s.NewTable("tk");
+        TmSQLQuery& detail = s.NewQuery("select k, s from t where k = :k");
+        detail.SetDataSource(&s.NewSource(master));
+        Open(s, master);
+        Open(s, detail);
+        for (int32_t k = 1; k <= 3; ++k) {
+            s.Expect(ComponentScenario::K(master) == k, "the master stands on k = " + std::to_string(k));
+            s.Expect(s.Keys(detail) == Keys{k}, "the detail query selects the master's row");
+            s.Step("master Next", [&] { master.Next(); });
+        }
+    });
+}
+
+TEST_F(ComponentFaultsTest, KeySearches) {
+    RunScenario("key searches", [](ComponentScenario& s, ScenarioCheckpoints&) {
+        TmSQLTable& table = s.NewTable("tk");
+        Open(s, table);
+        s.Step("SetKey", [&] { table.SetKey(); });
+        table.FieldByName("k")->SetAsInteger(3);
+        s.Expect(s.Step("GotoKey", [&] { return table.GotoKey(); }), "GotoKey finds k = 3");
+        s.Expect(ComponentScenario::K(table) == 3, "GotoKey moves onto the row");
+        s.Step("FindNearest", [&] { table.FindNearest({host::Variant(int32_t{0})}); });
+        s.Expect(ComponentScenario::K(table) == 1, "the nearest row at or after 0 is the first");
+        s.Step("SetKey past the end", [&] { table.SetKey(); });
+        table.FieldByName("k")->SetAsInteger(9);
+        s.Expect(!s.Step("GotoKey past the end", [&] { return table.GotoKey(); }), "GotoKey 9 finds nothing");
+        s.Expect(ComponentScenario::K(table) == 1, "a failed GotoKey stays on the row");
+    });
+}
+
+TEST_F(ComponentFaultsTest, CatalogQueries) {
+    RunScenario("catalog queries", [](ComponentScenario& s, ScenarioCheckpoints&) {
+        host::TStringList tables;
+        s.Step("GetTableNames", [&] { s.Database().GetTableNames(&tables); });
+        s.Expect(tables.IndexOf(ScenarioTable) >= 0, "the table is listed");
+        TmSQLTable& table = s.NewTable();
+        s.Expect(s.Step("Exists", [&] { return table.Exists(); }), "the table exists");
+        host::TStringList indexes;
+        s.Step("GetIndexNames", [&] { table.GetIndexNames(&indexes); });
+        s.Expect(indexes.Count() == 2 && indexes.IndexOf("tk") >= 0 && indexes.IndexOf("ts") >= 0,
+                 "both indexes are listed");
+    });
+}
+
 } // namespace
 } // namespace corvane::test

@@ -194,14 +194,16 @@ inline void ComponentScenario::Recover(int /*kind*/) {
     }
     try {
         fDatabase->Open();
-        // The same datasets open again and read their rows.
+        // The same datasets open again (masters before their details) and read their rows.
         for (TmSQLDataSet* dataSet : fDataSets) {
             dataSet->Open();
-            if (auto* table = dynamic_cast<TmSQLTable*>(dataSet)) table->CancelRange();
+            auto* table = dynamic_cast<TmSQLTable*>(dataSet);
+            if (table && !table->MasterSource()) table->CancelRange();
             const std::vector<int32_t> keys = ReadKeys(*dataSet, false);
             EXPECT_EQ(ReadKeys(*dataSet, true).size(), keys.size()) << "forwards and backwards differ";
-            dataSet->Close();
         }
+        for (auto dataSet = fDataSets.rbegin(); dataSet != fDataSets.rend(); ++dataSet)
+            (*dataSet)->Close();
         // A table opened now reads what a clean connection sees.
         TmSQLTable& table = NewTable();
         table.Open();
