@@ -388,5 +388,42 @@ TEST_F(ComponentFaultsTest, CatalogQueries) {
     });
 }
 
+// Posts dataSet; a failed post whose edit is still pending is tried once more, as an application offers
+// its user to. A post that wrote the row and then failed to read it back leaves no edit pending.
+void PostWithRetry(ComponentScenario& s, host::TDataSet& dataSet) {
+    try {
+        dataSet.Post();
+        return;
+    } catch (const host::EDatabaseError& e) {
+        ComponentScenario::ExpectReadable(e, "Post");
+    }
+    if (dataSet.State() != host::dsEdit && dataSet.State() != host::dsInsert) throw ScenarioStopped{"Post"};
+    s.Step("Post again", [&] { dataSet.Post(); });
+}
+
+TEST_F(ComponentFaultsTest, PostRetried) {
+    // After a failed post the edit is still there to post again: the row is written once.
+    RunScenario("post retried", [](ComponentScenario& s, ScenarioCheckpoints& checkpoints) {
+        TmSQLTable& table = s.NewTable("tk");
+        Open(s, table);
+        s.Step("Insert", [&] { table.Insert(); });
+        table.FieldByName("k")->SetAsInteger(7);
+        table.FieldByName("s")->SetAsString("new7");
+        PostWithRetry(s, table);
+        checkpoints.Mark();
+        s.Expect(table.State() == host::dsBrowse, "the insert is posted");
+        Find(s, table, 2);
+        s.Step("Edit", [&] { table.Edit(); });
+        table.FieldByName("s")->SetAsString("again");
+        PostWithRetry(s, table);
+        checkpoints.Mark();
+        s.Expect(table.State() == host::dsBrowse, "the edit is posted");
+        s.Step("Refresh", [&] { table.Refresh(); });
+        s.Expect(s.Keys(table) == Keys{1, 2, 3, 4, 5, 7}, "every row once");
+        Find(s, table, 2);
+        s.Expect(table.FieldByName("s")->AsString() == "again", "the edit is read back");
+    });
+}
+
 } // namespace
 } // namespace corvane::test
