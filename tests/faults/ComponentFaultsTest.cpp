@@ -425,5 +425,31 @@ TEST_F(ComponentFaultsTest, PostRetried) {
     });
 }
 
+TEST_F(ComponentFaultsTest, PreparedStatementReused) {
+    // One prepared statement run with new values each time; a failed run is tried once more, and the
+    // statement stays usable after it.
+    RunScenario("prepared statement reused", [](ComponentScenario& s, ScenarioCheckpoints& checkpoints) {
+        TmSQLQuery& insert = s.NewQuery("insert into t (k, s) values (:k, :s)");
+        s.Step("Prepare", [&] { insert.Prepare(); });
+        for (int32_t k = 6; k <= 8; ++k) {
+            insert.ParamByName("k")->SetAsInteger(k);
+            insert.ParamByName("s")->SetAsString("p" + std::to_string(k));
+            try {
+                insert.ExecSQL();
+            } catch (const host::EDatabaseError& e) {
+                ComponentScenario::ExpectReadable(e, "ExecSQL");
+                s.Step("ExecSQL again", [&] { insert.ExecSQL(); });
+            }
+            checkpoints.Mark();
+            s.Expect(insert.Prepared(), "the statement stays prepared");
+            s.Expect(s.Step("RowsAffected", [&] { return insert.GetRowsAffected(); }) == 1,
+                     "one row inserted");
+        }
+        TmSQLTable& table = s.NewTable("tk");
+        Open(s, table);
+        s.Expect(s.Keys(table) == Keys{1, 2, 3, 4, 5, 6, 7, 8}, "every row once");
+    });
+}
+
 } // namespace
 } // namespace corvane::test
