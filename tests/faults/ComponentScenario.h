@@ -4,6 +4,8 @@
 // recovery that closes what the body left behind, reconnects, reopens the same datasets and reads them.
 #pragma once
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cctype>
 #include <functional>
@@ -166,6 +168,17 @@ private:
         fDatabase.reset();
     }
 
+    // The descriptors open in this process.
+    static int OpenFiles() {
+        int n = 0;
+        if (DIR* dir = opendir("/proc/self/fd")) {
+            while (readdir(dir))
+                ++n;
+            closedir(dir);
+        }
+        return n;
+    }
+    int fOpenFiles = -1; // after the first run
     Body fBody;
     std::unique_ptr<TmSQLDatabase> fDatabase;
     std::vector<std::unique_ptr<TmSQLTable>> fTables;
@@ -216,6 +229,10 @@ inline void ComponentScenario::Recover(int /*kind*/) {
         ADD_FAILURE() << "the components cannot be used again after the fault: " << e.what();
     }
     Release();
+    // No socket or file outlives the components that used it: the first run sets the count.
+    const int files = OpenFiles();
+    if (fOpenFiles < 0) fOpenFiles = files;
+    EXPECT_LE(files, fOpenFiles) << "a socket or file was left open";
 }
 
 } // namespace corvane::test
