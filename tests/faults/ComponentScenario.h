@@ -1,7 +1,8 @@
 // Fault scenarios on the dataset components: the scenario table (ScenarioTable.h), a body written against
 // TmSQLDatabase, TmSQLTable, TmSQLQuery and TmSQLUpdateSQL with a step helper that turns the database
-// error a step raises into ScenarioStopped (after checking that its message is readable), and the
-// recovery that closes what the body left behind, reconnects, reopens the same datasets and reads them.
+// error a step raises into ScenarioStopped (after checking that its message is readable and says what
+// failed), and the recovery that closes what the body left behind, reconnects, reopens the same datasets
+// and reads them, and finds no socket or file left open.
 #pragma once
 
 #include <dirent.h>
@@ -12,7 +13,6 @@
 #include <iterator>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "ScenarioTable.h"
