@@ -170,9 +170,11 @@ void TNativeDataSet::ReadIndexes() {
         const TResultPtr listing(msqlListFields(fConnect->Socket(), table.c_str()));
         if (!listing) {
             // A table cursor's table exists (its statement just ran): no listing means the listing was
-            // lost, and a cursor without its indexes would silently lose their order and keys.
-            if (!fSQLText) ListingLost(fConnect);
-            return; // a statement's table may be none the server knows: then it has no indexes
+            // lost, and a cursor without its indexes would silently lose their order and keys. A
+            // statement's table may be none the server knows: then it has no indexes; any other
+            // failure is the listing's.
+            if (!fSQLText || ClientErrorText().rfind("Unknown table", 0) != 0) ListingLost(fConnect);
+            return;
         }
         std::vector<std::string> columns;
         struct TListedIndex {

@@ -17,6 +17,8 @@ namespace corvane {
 
 namespace {
 
+// The category of the codes that say a row is not there (a missing row, no current row).
+constexpr DBIResult kNotFoundCategory = 0x22;
 // How often CheckOpen lets an open or prepare answering 10498 be tried again in a row.
 constexpr int kCheckOpenAttempts = 3;
 // Size of the name buffer of the field full-name property.
@@ -230,7 +232,8 @@ void TmSQLDataSet::CloseCursor() {
 void TmSQLDataSet::InternalOpen() {
     TmSQLEngine* engine = RequireEngine();
     CURProps props{};
-    engine->GetCursorProps(fHandle, props);
+    // Without the cursor's properties the record buffers would be laid out too small.
+    Check(engine, engine->GetCursorProps(fHandle, props));
     fRecordSize = props.iRecBufSize;
     SetBookmarkSize(props.iBookMarkSize);
     fCanModify = props.eOpenMode == dbiREADWRITE && props.bTempTable == DescFalse;
@@ -295,12 +298,13 @@ void TmSQLDataSet::InitBufferPointers(bool readProperties) {
 void TmSQLDataSet::InternalInitFieldDefs() {
     TmSQLEngine* engine = RequireEngine();
     CURProps props{};
-    engine->GetCursorProps(fHandle, props);
+    // A failed call must not pass for a cursor without fields.
+    Check(engine, engine->GetCursorProps(fHandle, props));
     int count = props.iFields;
     int hidden = 0;
     const bool withHidden = FieldDefs()->HiddenFields();
     if (withHidden && engine->SetEngProp(fHandle, curGETHIDDENCOLUMNS, 1) == DBIERR_NONE) {
-        engine->GetCursorProps(fHandle, props);
+        Check(engine, engine->GetCursorProps(fHandle, props));
         hidden = props.iFields - count;
         count = props.iFields;
     }
@@ -315,7 +319,7 @@ void TmSQLDataSet::InternalInitFieldDefs() {
             required[check.iFldNum] = true;
     }
     std::vector<FLDDesc> descriptors(static_cast<size_t>(count));
-    if (count > 0) engine->GetFieldDescs(fHandle, descriptors.data());
+    if (count > 0) Check(engine, engine->GetFieldDescs(fHandle, descriptors.data()));
 
     int fieldId = FieldNoOfs();
     size_t index = static_cast<size_t>(std::max(fieldId - 1, 0));
@@ -499,7 +503,10 @@ host::TGetResult TmSQLDataSet::GetRecord(host::TRecordBuffer buffer, host::TGetM
     case DBIERR_EOF:
         return host::grEOF;
     default:
-        if (doCheck) Check(engine, status);
+        // Without the check the caller looks for another row (a resync after a write); a failure that
+        // is not a missing row (a lost connection, a failed re-read) must reach the application
+        // instead of leaving the dataset on some other row or empty.
+        if (doCheck || (status >> 8) != kNotFoundCategory) Check(engine, status);
         return host::grError;
     }
 }

@@ -106,7 +106,14 @@ void TDataSet::SetActive(bool value) {
         if (!IsEmpty()) DoAfterScroll();
     } else {
         if (!fDestroying) Fire(fBeforeClose);
-        SetState(dsInactive);
+        // A linked component's answer to the change may fail (a detail that cannot read its rows
+        // again): the cursor closes all the same, then the failure is reported.
+        try {
+            SetState(dsInactive);
+        } catch (...) {
+            CloseCursor();
+            throw;
+        }
         CloseCursor();
         if (!fDestroying) Fire(fAfterClose);
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 // g++ 12 misreads `delete` of a host object (a destroying operator delete) as mismatched with `new`.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,6 +141,31 @@ TEST(DataSetSequences, CloseSendsInactiveStateBetweenBeforeAndInternalClose) {
     f.ds->Close();
     EXPECT_EQ(f.Take(), (Log{"BeforeClose", "deUpdateState(0)", "InternalClose", "AfterClose"}));
     EXPECT_EQ(f.ds->allocated, 0);
+}
+
+// A link whose answer to the dataset going inactive fails (a detail that cannot read its rows again).
+class FailingCloseLink : public TDataLink {
+protected:
+    void ActiveChanged() override {
+        if (!Active()) throw EDatabaseError("the detail cannot read its rows");
+    }
+};
+
+TEST(DataSetSequences, CloseReportsALinksFailureButClosesTheCursor) {
+    Fixture f(2);
+    FailingCloseLink failing;
+    failing.SetDataSource(f.source);
+    f.ds->Open();
+    f.Take();
+    EXPECT_THROW(f.ds->Close(), EDatabaseError);
+    EXPECT_FALSE(f.ds->Active());
+    const Log log = f.Take();
+    EXPECT_NE(std::find(log.begin(), log.end(), "InternalClose"), log.end()) << "the cursor closed";
+    EXPECT_EQ(std::find(log.begin(), log.end(), "AfterClose"), log.end()) << "the close did not succeed";
+    EXPECT_EQ(f.ds->allocated, 0) << "the buffers went with the cursor";
+    failing.SetDataSource(nullptr);
+    f.ds->Open();
+    EXPECT_EQ(f.ForwardIds(), Range(1, 2)) << "the dataset opens again";
 }
 
 TEST(DataSetSequences, NextWithinWindowScrollsByZero) {
