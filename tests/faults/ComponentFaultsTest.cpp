@@ -13,24 +13,9 @@
 namespace corvane::test {
 namespace {
 
-class ComponentFaultsTest : public AccessTest {
+class ComponentFaultsTest : public TableScenarioTest<ComponentScenario> {
 protected:
-    void SetUp() override {
-        AccessTest::SetUp();
-        if (HasFatalFailure()) return;
-        ASSERT_TRUE(FaultControl::Get().Available()) << "libmsql.so is not the stand-in";
-    }
-    void TearDown() override {
-        FaultControl::Get().Reset();
-        AccessTest::TearDown();
-    }
-
-    void RunScenario(const char* name, ComponentScenario::Body body) {
-        ComponentScenario scenario(fAdmin, std::move(body));
-        const FaultRunFigures figures = RunUnderEveryFault(scenario);
-        EXPECT_GT(figures.failurePoints, 0) << name << " reached no failure point";
-        ReportFigures(std::string("components: ") + name, figures);
-    }
+    ComponentFaultsTest() : TableScenarioTest("components: ") {}
 };
 
 using Keys = std::vector<int32_t>;

@@ -12,26 +12,7 @@
 namespace corvane::test {
 namespace {
 
-class EngineFaultsTest : public AccessTest {
-protected:
-    void SetUp() override {
-        AccessTest::SetUp();
-        if (HasFatalFailure()) return;
-        ASSERT_TRUE(FaultControl::Get().Available()) << "libmsql.so is not the stand-in";
-    }
-    void TearDown() override {
-        FaultControl::Get().Reset();
-        AccessTest::TearDown();
-    }
-
-    // Runs body under every failure point and records the figures.
-    void RunScenario(const char* name, EngineScenario::Body body) {
-        EngineScenario scenario(fAdmin, std::move(body));
-        const FaultRunFigures figures = RunUnderEveryFault(scenario);
-        EXPECT_GT(figures.failurePoints, 0) << name << " reached no failure point";
-        ReportFigures(name, figures);
-    }
-};
+using EngineFaultsTest = TableScenarioTest<EngineScenario>;
 
 const std::vector<int32_t> AllKeys = {1, 2, 3, 4, 5};
 

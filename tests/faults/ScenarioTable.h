@@ -59,4 +59,32 @@ protected:
     int fAdmin;
 };
 
+// A test of table scenarios of one kind (EngineScenario, ComponentScenario) on the fault-injecting
+// library: RunScenario runs a body under every failure point and prints the figures.
+template <class Scenario>
+class TableScenarioTest : public AccessTest {
+protected:
+    explicit TableScenarioTest(std::string figuresPrefix = "") : fFiguresPrefix(std::move(figuresPrefix)) {}
+
+    void SetUp() override {
+        AccessTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(FaultControl::Get().Available()) << "libmsql.so is not the stand-in";
+    }
+    void TearDown() override {
+        FaultControl::Get().Reset();
+        AccessTest::TearDown();
+    }
+
+    void RunScenario(const char* name, typename Scenario::Body body) {
+        Scenario scenario(fAdmin, std::move(body));
+        const FaultRunFigures figures = RunUnderEveryFault(scenario);
+        EXPECT_GT(figures.failurePoints, 0) << name << " reached no failure point";
+        ReportFigures(fFiguresPrefix + name, figures);
+    }
+
+private:
+    std::string fFiguresPrefix;
+};
+
 } // namespace corvane::test
