@@ -180,6 +180,12 @@ host::TDateTime SqlDateToDateTime(std::string_view s) {
 }
 
 std::string DateTimeToSqlDate(host::TDateTime value, int mode) {
+    // Whole milliseconds first, as the host formats them: a time within half a millisecond of
+    // midnight is the next day's midnight, not 00:00:00 of its own day (which lost a day).
+    if (std::isfinite(value) && std::fabs(value) <= 1.0e8) {
+        const host::TTimeStamp stamp = host::DateTimeToTimeStamp(value);
+        if (stamp.Date > 0) value = host::TimeStampToDateTime(stamp);
+    }
     const double datePart = std::trunc(value);
     const bool hasDate = datePart != 0;
     const bool hasTime = value - datePart != 0;

@@ -193,6 +193,16 @@ TEST_F(Conversions, DateTimeToSqlDateWritesEachModesForm) {
     EXPECT_EQ(DateTimeToSqlDate(date + time, 7), "");
 }
 
+TEST_F(Conversions, ATimeRoundingUpToMidnightIsWrittenAsTheNextDay) {
+    // Within half a millisecond of midnight: the next day's midnight, not 00:00:00 of the same day.
+    const double almost = 0.9999999999999999;
+    EXPECT_EQ(DateTimeToSqlDate(almost, SqlDateTimeMode), "31-Dec-1899");
+    EXPECT_EQ(DateTimeToSqlDate(EncodeDate(1999, 3, 5) + almost, SqlDateTimeMode), "06-Mar-1999");
+    EXPECT_EQ(DateTimeToSqlDate(EncodeDate(1999, 3, 5) + almost, SqlDateMode), "6-Mar-1999");
+    EXPECT_EQ(DateTimeToSqlDate(EncodeDate(1999, 3, 5) + EncodeTime(23, 59, 59, 999), SqlDateTimeMode),
+              "05-Mar-1999 23:59:59");
+}
+
 TEST_F(Conversions, DateAndTimeModeWritesTheYearWithFourDigits) {
     EXPECT_EQ(DateTimeToSqlDate(EncodeDate(2005, 11, 30), SqlDateTimeMode), "30-Nov-2005");
     EXPECT_EQ(DateTimeToSqlDate(EncodeDate(99, 1, 2), SqlDateTimeMode), "02-Jan-0099");
