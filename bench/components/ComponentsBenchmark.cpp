@@ -15,6 +15,7 @@
 // variables msqlQuery, msqlStoreResult, ...), as an application linking it would call it.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -26,6 +27,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench/common/BenchRows.h"
 #include "bench/common/CountingAllocator.h"
 #include "client/msqlBinding.h"
 #include "components/mSQLDbTables.h"
@@ -34,18 +36,7 @@
 namespace {
 
 namespace cv = corvane;
-
-char* C(const std::string& s) {
-    return const_cast<char*>(s.c_str());
-}
-
-// The i-th row as an SQL literal: int, char(20), real, money, date, time.
-std::string RowLiteral(int i) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "(%d, 'name-%06d', %d.%02d, %d.%02d, '%d-Mar-1999', '%02d:%02d:%02d')", i,
-                  i, i % 1000, i % 100, i % 5000, i % 100, i % 28 + 1, i % 24, i % 60, (i * 7) % 60);
-    return buf;
-}
+using bench::C;
 
 // Database "bench" with one table per row count ("b10000", "b100000"), each with a unique index on
 // id; the tables are made on first use. The raw side's socket stays open for the whole run.
@@ -62,14 +53,10 @@ public:
     std::string Table(int rows) {
         std::string name = "b" + std::to_string(rows);
         if (fMade.count(rows)) return name;
-        Query("create table " + name +
-              " (id int, name char(20), score real, price money, day date, at time)");
-        for (int start = 0; start < rows; start += 1000) {
-            std::string values;
-            for (int i = start; i < start + 1000 && i < rows; ++i)
-                values += (i > start ? ", " : "") + RowLiteral(i);
-            Query("insert into " + name + " values " + values);
-        }
+        Query("create table " + name + " " + bench::kRowColumns);
+        for (int start = 0; start < rows; start += 1000)
+            Query("insert into " + name + " values " +
+                  bench::RowLiterals(start, std::min(start + 1000, rows)));
         Query("create unique index " + name + "_id on " + name + " (id)");
         fMade[rows] = true;
         return name;

@@ -1,6 +1,7 @@
 // Rows per second of msqlQuery + msqlStoreResult over a 100,000-row, 6-column table, next to a raw
 // sqlite3_step loop that reads the same rows as text from a plain SQLite table, in the same run;
 // and the memory the stored result takes against its text payload (the bytes of its values).
+#include "bench/common/BenchRows.h"
 #include "bench/common/CountingAllocator.h"
 #include "msql.h"
 
@@ -21,17 +22,7 @@ namespace {
 constexpr int kRows = 100000;
 constexpr int kBatch = 1000;
 
-char* C(const std::string& s) {
-    return const_cast<char*>(s.c_str());
-}
-
-// The i-th row's values as SQL literals (the same for both stores).
-std::string RowLiteral(int i) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "(%d, 'name-%06d', %d.%02d, %d.%02d, '%d-Mar-1999', '%02d:%02d:%02d')", i,
-                  i, i % 1000, i % 100, i % 5000, i % 100, i % 28 + 1, i % 24, i % 60, (i * 7) % 60);
-    return buf;
-}
+using bench::C;
 
 struct Data {
     int sock = -1;
@@ -45,7 +36,7 @@ struct Data {
         msqlDropDB(sock, C("bench"));
         if (msqlCreateDB(sock, C("bench")) < 0 || msqlSelectDB(sock, C("bench")) < 0)
             throw std::runtime_error(msqlGetErrMsg(nullptr));
-        Query("create table bench (id int, name char(20), score real, price money, day date, at time)");
+        Query(std::string("create table bench ") + bench::kRowColumns);
 
         std::string rawPath = folder + "/raw-bench.sqlite";
         std::remove(rawPath.c_str());
@@ -53,9 +44,7 @@ struct Data {
             throw std::runtime_error("cannot open raw database");
         Raw("PRAGMA journal_mode=WAL; CREATE TABLE bench (id, name, score, price, day, at); BEGIN");
         for (int start = 0; start < kRows; start += kBatch) {
-            std::string values;
-            for (int i = start; i < start + kBatch; ++i)
-                values += (i > start ? ", " : "") + RowLiteral(i);
+            const std::string values = bench::RowLiterals(start, start + kBatch);
             Query("insert into bench values " + values);
             Raw("INSERT INTO bench VALUES " + values);
         }

@@ -4,6 +4,7 @@
 //   Insert: 50,000 single-row INSERTs (target: TCP <= 2x embedded),
 //   Mixed32: 32 client processes, each a read/write mix over TCP; total requests per second.
 // The ratios are printed after the table.
+#include "bench/common/BenchRows.h"
 #include "msql.h"
 #include "server/TestServer.h"
 
@@ -27,16 +28,7 @@ constexpr int kInserts = 50000;
 constexpr int kClients = 32;
 constexpr int kMixedRequests = 400; // per client
 
-char* C(const std::string& s) {
-    return const_cast<char*>(s.c_str());
-}
-
-std::string RowLiteral(int i) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "(%d, 'name-%06d', %d.%02d, %d.%02d, '%d-Mar-1999', '%02d:%02d:%02d')", i,
-                  i, i % 1000, i % 100, i % 5000, i % 100, i % 28 + 1, i % 24, i % 60, (i * 7) % 60);
-    return buf;
-}
+using bench::C;
 
 void Check(int rc, const char* what) {
     if (rc < 0) throw std::runtime_error(std::string(what) + ": " + msqlGetErrMsg(nullptr));
@@ -59,16 +51,10 @@ struct Setup {
         Check(embedded, "connect");
         Check(msqlCreateDB(embedded, C("bench")), "create database");
         Check(msqlSelectDB(embedded, C("bench")), "select database");
-        Check(msqlQuery(embedded,
-                        C("create table big (id int, name char(20), score real, price money, day date, "
-                          "at time)")),
-              "create table");
-        for (int start = 0; start < kRows; start += 1000) {
-            std::string values;
-            for (int i = start; i < start + 1000; ++i)
-                values += (i > start ? ", " : "") + RowLiteral(i);
-            Check(msqlQuery(embedded, C("insert into big values " + values)), "insert");
-        }
+        Check(msqlQuery(embedded, C(std::string("create table big ") + bench::kRowColumns)), "create table");
+        for (int start = 0; start < kRows; start += 1000)
+            Check(msqlQuery(embedded, C("insert into big values " + bench::RowLiterals(start, start + 1000))),
+                  "insert");
         Check(msqlQuery(embedded, C("create table mix (id int, v int, note char(30))")), "create table");
         Check(msqlQuery(embedded, C("create index mix_id on mix (id)")), "create index");
         std::string values;
