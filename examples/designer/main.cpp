@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "client/msqlTypes.h"
+#include "common/SampleDatabase.h"
 #include "components/mSQLDbTables.h"
 #include "design/mSQLDesign.h"
 #include "host/DataSource.h"
@@ -24,21 +25,6 @@
 using namespace corvane;
 
 namespace {
-
-// Creates the sample database through the client library (the components have no such call).
-void CreateDatabase(const char* name) {
-    const int socket = msqlConnect("");
-    if (socket < 0) {
-        std::fprintf(stderr, "cannot reach the embedded engine: %s\n", msqlGetErrMsg(nullptr));
-        std::exit(1);
-    }
-    msqlDropDB(socket, name); // a database left by an earlier run
-    if (msqlCreateDB(socket, name) < 0) {
-        std::fprintf(stderr, "cannot create %s: %s\n", name, msqlGetErrMsg(nullptr));
-        std::exit(1);
-    }
-    msqlClose(socket);
-}
 
 void FillDatabase(TmSQLDatabase& database) {
     for (const char* sql : {
@@ -157,7 +143,7 @@ int Run(bool scripted) {
 
 int main(int argc, char** argv) {
     const bool scripted = argc > 1 && std::strcmp(argv[1], "--scripted") == 0;
-    CreateDatabase("designer");
+    example::CreateDatabase("designer");
     try {
         return Run(scripted);
     } catch (const std::exception& e) {

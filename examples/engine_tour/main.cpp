@@ -9,6 +9,7 @@
 #include "access/mSQLAccess.h"
 #include "client/Version.h"
 #include "client/msqlTypes.h"
+#include "common/SampleDatabase.h"
 #include "host/Strings.h"
 
 using namespace corvane;
@@ -24,21 +25,6 @@ void Check(DBIResult code, const char* what) {
     if (message.empty()) engine.GetErrorString(code, message);
     std::fprintf(stderr, "%s failed: %s (code %u)\n", what, message.c_str(), code);
     std::exit(1);
-}
-
-// Creates the tour's database through the client library itself (the engine has no such call).
-void CreateDatabase(const char* name) {
-    const int socket = msqlConnect("");
-    if (socket < 0) {
-        std::fprintf(stderr, "cannot reach the embedded engine: %s\n", msqlGetErrMsg(nullptr));
-        std::exit(1);
-    }
-    msqlDropDB(socket, name); // a database left by an earlier run
-    if (msqlCreateDB(socket, name) < 0) {
-        std::fprintf(stderr, "cannot create %s: %s\n", name, msqlGetErrMsg(nullptr));
-        std::exit(1);
-    }
-    msqlClose(socket);
 }
 
 // A cursor with its record layout, as a dataset component would hold it.
@@ -115,7 +101,7 @@ int main() {
     if (!mSQLLibraryLoaded()) LoadmSQLLibrary();
     if (!mSQLLibraryUsable()) return 1;
     std::printf("Corvane %s on the embedded mSQL engine\n", CorvaneVersion());
-    CreateDatabase("tour");
+    example::CreateDatabase("tour");
 
     host::TStringList params;
     params.Add("DatabaseName=tour");

@@ -24,11 +24,7 @@ class CachedTest : public QueryTest {
 protected:
     void SetUp() override {
         QueryTest::SetUp();
-        Exec("create table t (id int, name char(20))");
-        Exec("create unique index tid on t (id)");
-        Exec("insert into t values (1, 'one')");
-        Exec("insert into t values (2, 'two')");
-        Exec("insert into t values (3, 'three')");
+        CreateNumbers();
     }
     void TearDown() override {
         pairTables.clear();

@@ -16,11 +16,7 @@ class UpdateSQLTest : public QueryTest {
 protected:
     void SetUp() override {
         QueryTest::SetUp();
-        Exec("create table t (id int, name char(20))");
-        Exec("create unique index tid on t (id)");
-        Exec("insert into t values (1, 'one')");
-        Exec("insert into t values (2, 'two')");
-        Exec("insert into t values (3, 'three')");
+        CreateNumbers();
         update = std::make_unique<TmSQLUpdateSQL>(nullptr);
         update->ModifySQL()->SetText("update t set id = :id, name = :name where id = :OLD_id");
         update->InsertSQL()->SetText("insert into t (id, name) values (:id, :name)");
